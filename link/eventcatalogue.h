@@ -1,0 +1,3 @@
+#ifndef EVENTCATALOGUE_H
+#define EVENTCATALOGUE_H
+#endif

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need, when missing.
+set -euo pipefail
+PACKAGES=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev
+    libqt5multimedia5-plugins gstreamer1.0-plugins-good libmodbus-dev xvfb xauth imagemagick sox
+    socat)
+missing=()
+for p in "${PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
