@@ -1,6 +1,7 @@
 #ifndef CONFIGIMAGE_H
 #define CONFIGIMAGE_H
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -68,14 +69,17 @@ public:
     void setWord(int offset, quint16 value);
     quint32 dword(int offset) const;
     void setDword(int offset, quint32 value);
+    bool bit(int offset, int bitIndex) const;
+    void setBit(int offset, int bitIndex, bool on); // keeps the other bits
 
     // Register views used by the transfer: register k of a block is
     // byte 2k + 256 * byte 2k+1, whatever the host byte order.
     static int registerCount(Block block);
     quint16 reg(Block block, int k) const;
     void setReg(Block block, int k, quint16 value);
-    void registers(Block block, int first, int count, quint16 *dest) const;
-    void setRegisters(Block block, int first, int count, const quint16 *src);
+    // Block copies; false (and nothing copied) when the range leaves the block.
+    bool registers(Block block, int first, int count, quint16 *dest) const;
+    bool setRegisters(Block block, int first, int count, const quint16 *src);
 
     // Telephone slots: length is clamped to the 30-byte slot on reading.
     int phoneLength(int slot) const;
@@ -90,6 +94,7 @@ public:
     static const QStringList &relayTexts();   // "Нет   ", "Реле 1" .. "Реле 4"
     static const QStringList &valveTexts();   // "Нет   ", "Клапан 0" .. "Клапан 250"
     static const QStringList &delayTexts();   // "0.0" .. "10.0"
+    static const QStringList &valveTypeTexts(); // "КПЭГ", "КЗЭГ/ВН" (list order, not code order)
     static QString relayText(int code);
     static int relayCode(const QString &text);
     static QString valveText(int code);
@@ -98,13 +103,29 @@ public:
     static int inputNameCode(const QString &text);
     static QString delayText(int hundredths);
     static int delayValue(const QString &text);
-    // Two-valued texts: bit/flag 1 gives the first text of each pair.
+    // Two-valued texts: bit/flag 1 gives the first text of each pair. Back
+    // from text, only the exact "1" text gives 1; anything else gives 0.
     static QString contactText(bool normallyOpen);   // "Нормально разомкнут" / "Нормально замкнут"
+    static bool contactFromText(const QString &text);
     static QString reportText(bool report);          // "Сообщать" / "Не сообщать"
+    static bool reportFromText(const QString &text);
     static QString closeText(bool close);            // "Закрывать" / "Не закрывать"
+    static bool closeFromText(const QString &text);
     static QString valveTypeText(int type);          // 1 "КПЭГ", otherwise "КЗЭГ/ВН"
+    static int valveTypeFromText(const QString &text);
     static QString relayPositionText(bool on);       // "Включено" / "Выключено"
+    static bool relayPositionFromText(const QString &text);
     static QString pollingModeText(int mode);        // 0 "Безадресный", otherwise "Адресный"
+    static int pollingModeFromText(const QString &text);
+
+private:
+    static const QString &noneText();
+    static bool validRange(Block block, int first, int count);
+    quint8 *blockData(Block block);
+    const quint8 *blockData(Block block) const;
+    void applySensorDefaults();
+    void applyInputDefaults();
+    void applyGlobalDefaults();
 };
 
 #endif // CONFIGIMAGE_H
