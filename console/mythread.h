@@ -1,0 +1,59 @@
+#ifndef MYTHREAD_H
+#define MYTHREAD_H
+
+#include "alarmtype.h"
+#include "linkworker.h"
+#include "poller.h"
+
+#include <atomic>
+
+// The console's worker: while polling is on it runs the three poll steps
+// over and over and reports what it reads through queued signals. Its
+// readers keep their state for the whole process, across polling runs.
+class MyThread : public LinkWorker, private Poller::Listener
+{
+    Q_OBJECT
+
+public:
+    explicit MyThread(QObject *parent = nullptr);
+    ~MyThread() override;
+
+    // Called from the window's thread.
+    void pause();
+    void resume();
+    void requestReset();
+
+    // Ends the thread for the application's exit: halts polling, stops and
+    // wakes the worker and waits for it. Returns after the requests of the
+    // current poll step at most. Safe to call more than once.
+    void stopAndWait();
+
+    static QString lineFailureText(); // "Ошибка чтения линии!\n Опрос завершен."
+
+signals:
+    void SignalAlarmAll(AlarmType Alarm);
+    void SignalAlarmAllClear();
+    void SignalAlarmCurrent(AlarmType Alarm);
+    void SignalAlarmCurrentClear();
+    void SignalVpk(quint32 Vpk);
+
+protected:
+    bool hasJob() override;
+    void runJob(RegisterLink &link) override;
+    void onPark() override;
+    void onOpenFailed() override;
+
+    std::atomic<bool> halted{false};
+
+private:
+    void currentEventRead(const AlarmType &alarm) override;
+    void currentListCleared() override;
+    void allEventRead(const AlarmType &alarm) override;
+    void allListCleared() override;
+    void vpkRead(quint32 vpk) override;
+    void lineFailed() override;
+
+    Poller poller;
+};
+
+#endif // MYTHREAD_H

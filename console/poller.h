@@ -1,0 +1,61 @@
+#ifndef POLLER_H
+#define POLLER_H
+
+#include "alarmtype.h"
+#include "eventlistreader.h"
+
+#include <atomic>
+
+class RegisterLink;
+
+// The console's three poll steps over one link: the current-events list with
+// the operator's reset request, the all-events list, and the status word.
+// Plain C++ on the worker thread; only requestReset() may be called from
+// another thread. Each step returns false when the line has failed, after
+// telling the listener.
+class Poller
+{
+public:
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+        virtual void currentEventRead(const AlarmType &alarm) = 0;
+        virtual void currentListCleared() = 0;
+        virtual void allEventRead(const AlarmType &alarm) = 0;
+        virtual void allListCleared() = 0;
+        virtual void vpkRead(quint32 vpk) = 0;
+        virtual void lineFailed() = 0;
+    };
+
+    static constexpr int ResetRegister = 4003;
+    static constexpr int VpkRegister = 1039;
+    static constexpr quint32 VpkForcedBit = 0x400000;
+
+    explicit Poller(Listener &listener);
+
+    bool pollCurrentEvents(RegisterLink &link);
+    bool pollAllEvents(RegisterLink &link);
+    bool pollVpk(RegisterLink &link);
+
+    void requestReset() { resetRequested = true; }
+    bool isResetRequested() const { return resetRequested; }
+
+    const EventListReader &currentReader() const { return current; }
+    const EventListReader &allReader() const { return all; }
+    quint16 vpkErrors() const { return vpkErrorCount; }
+    quint32 lastVpk() const { return vpk; }
+
+private:
+    bool writePendingReset(RegisterLink &link);
+    bool lineFailure();
+
+    Listener &listener;
+    EventListReader current;
+    EventListReader all;
+    std::atomic<bool> resetRequested{false};
+    quint16 vpkErrorCount = 0;
+    quint32 vpk = 0;
+};
+
+#endif // POLLER_H
