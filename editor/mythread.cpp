@@ -1,0 +1,114 @@
+#include "mythread.h"
+
+#include <QMutexLocker>
+
+MyThread::MyThread(QObject *parent)
+    : LinkWorker(parent)
+{
+}
+
+MyThread::~MyThread()
+{
+    // runJob() belongs to this class: the thread must be gone before it is.
+    if (isRunning())
+        stopAndWait();
+}
+
+void MyThread::setMode(int mode)
+{
+    QMutexLocker locker(&mutex);
+    TransferMode = mode;
+}
+
+void MyThread::setImage(const ConfigImage &image)
+{
+    QMutexLocker locker(&imageMutex);
+    writeSnapshot = image;
+}
+
+bool MyThread::applyReadResult(ConfigImage &image) const
+{
+    QMutexLocker locker(&imageMutex);
+    if (!hasReadResult)
+        return false;
+    for (auto block : { ConfigImage::Main, ConfigImage::Phone, ConfigImage::Clock }) {
+        const int count = ConfigImage::registerCount(block);
+        for (int k = 0; k < count; ++k)
+            image.setReg(block, k, readResult.reg(block, k));
+    }
+    return true;
+}
+
+void MyThread::requestStop()
+{
+    QMutexLocker locker(&mutex);
+    waiting = false;
+    stopRequested = true;
+    condition.wakeOne();
+}
+
+void MyThread::stopAndWait()
+{
+    requestStop();
+    setMode(NoTransfer);
+    resume();
+    wait();
+}
+
+bool MyThread::hasJob()
+{
+    return TransferMode != NoTransfer;
+}
+
+void MyThread::runJob(RegisterLink &link)
+{
+    ConfigTransfer transfer(link, *this);
+    transfer.setSleeper([](int milliseconds) { QThread::msleep(milliseconds); });
+    if (TransferMode == WriteMode) {
+        {
+            QMutexLocker locker(&imageMutex);
+            jobImage = writeSnapshot;
+        }
+        transfer.writeConfig(jobImage);
+    }
+    if (TransferMode == ReadMode) {
+        {
+            QMutexLocker locker(&imageMutex);
+            hasReadResult = false;
+        }
+        jobImage = ConfigImage();
+        transfer.readConfig(jobImage);
+    }
+    waiting = true;
+}
+
+void MyThread::transferFailed(const QString &text)
+{
+    emit Signal(text);
+}
+
+void MyThread::transferStatus(const QString &text)
+{
+    emit StatusBarMes(text);
+}
+
+void MyThread::transferProgress(int step)
+{
+    emit Progress(step);
+}
+
+// The result is in place before the window hears of it.
+void MyThread::transferReadComplete()
+{
+    {
+        QMutexLocker locker(&imageMutex);
+        readResult = jobImage;
+        hasReadResult = true;
+    }
+    emit ReadComplete();
+}
+
+void MyThread::transferWriteComplete()
+{
+    emit WriteComplete();
+}

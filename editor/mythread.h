@@ -1,0 +1,70 @@
+#ifndef MYTHREAD_H
+#define MYTHREAD_H
+
+#include "configimage.h"
+#include "configtransfer.h"
+#include "linkworker.h"
+
+#include <QMutex>
+
+#include <atomic>
+
+// The editor's worker: one read or one write of the whole configuration per
+// job, over the link LinkWorker opens for it.
+//
+// The worker never touches the window's ConfigImage. Hand-off, both ways by
+// copy under imageMutex:
+//  - write: the window gathers its image and calls setImage(image) before
+//    setMode(2) and resume(); the worker sends that snapshot.
+//  - read: the worker reads into its own copy and stores it just before it
+//    emits ReadComplete; in its ReadComplete slot the window calls
+//    applyReadResult(image), which copies the registers into the window's
+//    image (the six file-only bytes stay as they are), then refreshAll().
+//    A read that fails stores nothing, so the window's image stays intact.
+class MyThread : public LinkWorker, private ConfigTransfer::Observer
+{
+    Q_OBJECT
+
+public:
+    enum Mode { NoTransfer = 0, ReadMode = 1, WriteMode = 2 };
+
+    explicit MyThread(QObject *parent = nullptr);
+    ~MyThread() override;
+
+    // Called from the window's thread.
+    void setMode(int mode);
+    void setImage(const ConfigImage &image);
+    bool applyReadResult(ConfigImage &image) const;
+    void requestStop();
+    // The window's close: a transfer in progress runs to its end first.
+    void stopAndWait();
+
+signals:
+    // Signal(QString) comes first, from LinkWorker.
+    void StatusBarMes(const QString &text);
+    void Progress(int step);
+    void ReadComplete();
+    void WriteComplete();
+
+protected:
+    bool hasJob() override;
+    void runJob(RegisterLink &link) override;
+
+private:
+    void transferFailed(const QString &text) override;
+    void transferStatus(const QString &text) override;
+    void transferProgress(int step) override;
+    void transferReadComplete() override;
+    void transferWriteComplete() override;
+
+    std::atomic<int> TransferMode{ReadMode};
+
+    mutable QMutex imageMutex;
+    ConfigImage writeSnapshot; // guarded by imageMutex
+    ConfigImage readResult;    // guarded by imageMutex
+    bool hasReadResult = false; // guarded by imageMutex
+
+    ConfigImage jobImage;      // worker thread only
+};
+
+#endif // MYTHREAD_H
