@@ -1,4 +1,5 @@
 #include "configimage.h"
+#include "eventcatalogue.h"
 
 #include <cstring>
 
@@ -6,6 +7,7 @@ namespace {
 
 constexpr int RelayCodeMax = 4;
 constexpr int ValveCodeMax = 251;
+constexpr int InputNameCodeMax = 160;
 constexpr int DelayStep = 20;
 constexpr int DelayPositionMax = 50;
 constexpr int PhoneLengthOffset = ConfigImage::PhoneCount * ConfigImage::PhoneSlotSize; // 180
@@ -313,6 +315,25 @@ QString ConfigImage::valveText(int code)
 int ConfigImage::valveCode(const QString &text)
 {
     return qMax(valveTexts().indexOf(text), 0);
+}
+
+const EventCatalogue &ConfigImage::catalogue()
+{
+    static const EventCatalogue full(EventCatalogue::Full);
+    return full;
+}
+
+QString ConfigImage::inputNameText(int code)
+{
+    // Codes past the catalogue show the empty name rather than a wrong one.
+    if (code < 0 || code > InputNameCodeMax)
+        return EventCatalogue::emptyEntry();
+    return catalogue().inputNameText(code);
+}
+
+int ConfigImage::inputNameCode(const QString &text)
+{
+    return catalogue().inputNameCode(text);
 }
 
 QString ConfigImage::delayText(int hundredths)

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+class EventCatalogue;
+
 // The controller's whole configuration as three raw byte blocks. The bytes are
 // at once the controller's holding registers (register base+k = byte 2k low,
 // byte 2k+1 high) and the .vlr file, so nothing here may reorder them.
@@ -120,6 +122,7 @@ public:
 
 private:
     static const QString &noneText();
+    static const EventCatalogue &catalogue();
     static bool validRange(Block block, int first, int count);
     quint8 *blockData(Block block);
     const quint8 *blockData(Block block) const;
