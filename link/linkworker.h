@@ -14,6 +14,10 @@ class RegisterLink;
 // The worker skeleton both programs share: it parks until the window hands it
 // a job, opens the Modbus RTU link for that job, runs it and closes the link
 // when it parks again. Only this thread ever touches the libmodbus context.
+//
+// A job runs once per resume(): when runJob() returns the worker parks again,
+// unless resume() was called while the job ran. A program worker that
+// overrides resume() must call LinkWorker::resume() from it.
 class LinkWorker : public QThread
 {
     Q_OBJECT
@@ -25,6 +29,11 @@ public:
     // Called from the window's thread.
     void setPort(const QString &path, int baudRate, int slaveAddress);
     void resume();
+    void requestStop();   // clears waiting, sets stopRequested and wakes the worker
+    void stopAndWait();   // requestStop(), then waits for the thread to end
+
+    // True while the worker sleeps parked with the link closed.
+    bool isParked() const;
 
     // The path libmodbus opens for a port name as the settings dialog lists it:
     // "\\.\COM3" on Windows, the system location (/dev/ttyUSB0) elsewhere, or
@@ -33,6 +42,9 @@ public:
 
     static const char *openFailedText(); // "Ошибка открытия порта!\n Опрос завершен."
 
+    // libmodbus contexts created and not yet freed, in this process.
+    static int liveContexts();
+
 signals:
     void Signal(const QString &text);
 
@@ -40,7 +52,7 @@ protected:
     void run() override;
 
     // Hooks for the program's worker; all run on the worker thread.
-    virtual bool hasJob() { return true; }   // false: woken without work, loop again
+    virtual bool hasJob() { return true; }   // false: woken without work, park again (mutex held)
     virtual void runJob(RegisterLink &link) = 0;
     virtual void onPark() {}                 // before parking (console: SignalVpk(0))
     virtual void onOpenFailed() {}           // after the open failure text (console: halt)
@@ -48,7 +60,7 @@ protected:
     // Flags shared with the window's thread.
     std::atomic<bool> waiting{true};
     std::atomic<bool> stopRequested{false};
-    QMutex mutex;
+    mutable QMutex mutex;
     QWaitCondition condition;
 
     // Job parameters, written under the mutex by setPort().
@@ -60,9 +72,13 @@ private:
     bool openLink();
     void closeLink();
     void parkUntilWoken();
+    void parkUnlessResumedSince(quint64 resumeTicket);
+    quint64 takeJob(bool *hasWork);
 
     struct Connection;
     std::unique_ptr<Connection> connection; // the libmodbus context and its RegisterLink
+    quint64 resumeCount = 0;                // guarded by the mutex
+    bool parked = false;                    // guarded by the mutex
 };
 
 #endif // LINKWORKER_H

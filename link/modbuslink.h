@@ -1,0 +1,40 @@
+#ifndef MODBUSLINK_H
+#define MODBUSLINK_H
+
+#include "registerlink.h"
+
+#include <QElapsedTimer>
+
+#include <modbus.h>
+
+// The four requests over an open libmodbus RTU context, which it does not own.
+//
+// Modbus RTU answers carry no request number: an answer that comes after the
+// response time-out, or bytes left on the line, would be read as the answer
+// to the next request of the same shape. So after any failed request the
+// next one first waits until the line has been quiet for a response time-out
+// and throws away whatever arrived.
+class ModbusLink : public RegisterLink
+{
+public:
+    explicit ModbusLink(modbus_t *context);
+
+    int readRegisters(int address, int count, quint16 *dest) override;
+    int readInputRegisters(int address, int count, quint16 *dest) override;
+    int writeRegister(int address, quint16 value) override;
+    int writeRegisters(int address, int count, const quint16 *src) override;
+
+    // Drops whatever is waiting on the line now.
+    void flush();
+
+private:
+    int checked(int result, int expected);
+    void settleLine();
+    int quietMilliseconds() const;
+
+    modbus_t *context;
+    bool lineSuspect = false;
+    QElapsedTimer sinceTraffic; // since the failure or the last stray byte
+};
+
+#endif // MODBUSLINK_H
