@@ -1,0 +1,50 @@
+#ifndef SIMPORT_H
+#define SIMPORT_H
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+struct _modbus;
+typedef struct _modbus modbus_t;
+
+// One serial endpoint the simulator answers on, with its own libmodbus RTU
+// slave context: either a pseudo-terminal it creates (the master opens
+// path()) or a real serial device opened by path.
+class SimPort
+{
+public:
+    ~SimPort();
+    SimPort(const SimPort &) = delete;
+    SimPort &operator=(const SimPort &) = delete;
+
+    static std::unique_ptr<SimPort> openPseudoTerminal(int slaveAddress, int baudRate, QString *error);
+    static std::unique_ptr<SimPort> openDevice(const QString &path, int slaveAddress, int baudRate,
+                                               QString *error);
+
+    QString path() const { return devicePath; }
+    int descriptor() const { return fd; }
+    modbus_t *context() const { return ctx; }
+    int baudRate() const { return baud; }
+
+    // A symbolic link to the device, removed again with the port.
+    bool addLink(const QString &linkPath, QString *error);
+    QString link() const { return linkPath; }
+
+    void drainInput();
+    bool writeRaw(const QByteArray &bytes);
+
+private:
+    SimPort() = default;
+
+    modbus_t *ctx = nullptr;
+    int fd = -1;
+    int ptySlaveFd = -1; // held open so the master side never reports a hang-up
+    bool ownsDescriptor = false;
+    int baud = 9600;
+    QString devicePath;
+    QString linkPath;
+};
+
+#endif // SIMPORT_H

@@ -1,0 +1,125 @@
+#ifndef SIMULATOR_H
+#define SIMULATOR_H
+
+#include "controllerstate.h"
+#include "faultplan.h"
+#include "requestrecord.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+class SimPort;
+class DemoScript;
+struct _modbus_mapping_t;
+typedef struct _modbus_mapping_t modbus_mapping_t;
+
+// The controller simulator: one ControllerState answered as a Modbus RTU
+// slave on one or more serial ports by a background thread.
+//
+// Add the ports, then start(). Every public call is thread-safe: the state,
+// the fault plan, the request log and the statistics sit behind one mutex,
+// and withState()/withFaults() run the given function under it. stop() (also
+// done by the destructor) returns within about 100 ms.
+class Simulator
+{
+public:
+    struct Options {
+        int slaveAddress = 1;     // 1..247
+        int baudRate = 9600;
+        bool lineTiming = false;  // delay answers as a real line at baudRate would
+    };
+    struct Statistics {
+        quint64 requests = 0;    // frames addressed to us, broadcasts included
+        quint64 answered = 0;    // answers sent, exceptions included
+        quint64 exceptions = 0;
+        quint64 unanswered = 0;  // dropped by a fault or broadcast
+        quint64 brokenFrames = 0;
+        quint64 otherSlave = 0;  // well-formed frames for another address
+    };
+    static constexpr int MaxLoggedRequests = 100000;
+
+    Simulator();
+    explicit Simulator(const Options &options);
+    ~Simulator();
+    Simulator(const Simulator &) = delete;
+    Simulator &operator=(const Simulator &) = delete;
+
+    // Ports; only while stopped. Each returns the device path a master opens,
+    // or an empty string with *error set.
+    QString addPseudoTerminal(const QString &linkPath = QString(), QString *error = nullptr);
+    QString addDevice(const QString &path, QString *error = nullptr);
+    QStringList devicePaths() const;
+    QStringList linkPaths() const;
+
+    bool start();
+    void stop();
+    bool isRunning() const { return running.load(); }
+    Options options() const { return opts; }
+
+    // Run f(ControllerState &) / f(FaultPlan &) under the lock; returns f's value.
+    template <typename F>
+    auto withState(F f) -> decltype(f(std::declval<ControllerState &>()))
+    {
+        QMutexLocker locker(&mutex);
+        return f(state);
+    }
+    template <typename F>
+    auto withFaults(F f) -> decltype(f(std::declval<FaultPlan &>()))
+    {
+        QMutexLocker locker(&mutex);
+        return f(faults);
+    }
+    ControllerState stateCopy() const;
+    FaultPlan faultsCopy() const;
+
+    QVector<RequestRecord> requestLog() const;
+    void clearRequestLog();
+    Statistics statistics() const;
+    void resetStatistics();
+
+    // Demo mode: now and then raise a plausible event or clear a current one.
+    void setDemo(bool enabled, int periodMs = 5000);
+    bool demoEnabled() const;
+
+private:
+    struct Answer;
+
+    void run();
+    void serve(SimPort &port);
+    Answer prepareAnswer(const quint8 *frame, int length);
+    int validate(int function, int address, int count, int byteCount, int length) const;
+    void applyRequest(const quint8 *frame, int length, int function, int address, int count,
+                      Answer &answer);
+    void send(SimPort &port, const quint8 *frame, int length, const Answer &answer);
+    int lineDelayMs(int requestBytes, int answerBytes) const;
+    bool pause(int milliseconds);
+    void demoTick();
+    void wake();
+
+    Options opts;
+    mutable QMutex mutex;
+    ControllerState state;
+    FaultPlan faults;
+    QVector<RequestRecord> log;
+    Statistics stats;
+    std::unique_ptr<DemoScript> demo;
+    int demoPeriodMs = 5000;
+    qint64 nextDemoAt = 0;
+
+    std::vector<std::unique_ptr<SimPort>> ports;
+    modbus_mapping_t *mapping = nullptr;
+    std::thread thread;
+    std::atomic<bool> running{false};
+    std::atomic<bool> stopRequested{false};
+    int wakePipe[2] = {-1, -1};
+};
+
+#endif // SIMULATOR_H

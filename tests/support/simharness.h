@@ -1,0 +1,80 @@
+#ifndef SIMHARNESS_H
+#define SIMHARNESS_H
+
+#include "controllerstate.h"
+#include "faultplan.h"
+#include "requestrecord.h"
+#include "simevent.h"
+#include "simulator.h"
+
+#include <QString>
+#include <QVector>
+
+// A controller simulator for a test: the constructor opens a new
+// pseudo-terminal and serves it from a background thread; the destructor stops
+// it (within about 100 ms) and removes the terminal. Point the master under
+// test at devicePath().
+//
+// Every call is thread-safe and may be made while a master is talking to the
+// simulator. For anything without a shortcut here use
+//     harness.state([](ControllerState &s) { s.setSimCard({true, 3, true}); });
+//     harness.faults([](FaultPlan &f) { f.addRangeFault({3, 441, 503, 6, false}); });
+class SimHarness
+{
+public:
+    explicit SimHarness(int slaveAddress = 1, int baudRate = 9600);
+    ~SimHarness();
+    SimHarness(const SimHarness &) = delete;
+    SimHarness &operator=(const SimHarness &) = delete;
+
+    bool isReady() const { return ready; }       // false: see errorString()
+    QString errorString() const { return error; }
+    QString devicePath() const { return path; }  // e.g. /dev/pts/7
+    Simulator &simulator() { return sim; }
+
+    // Run f(ControllerState &) or f(FaultPlan &) under the simulator's lock.
+    template <typename F>
+    auto state(F f) -> decltype(f(std::declval<ControllerState &>())) { return sim.withState(f); }
+    template <typename F>
+    auto faults(F f) -> decltype(f(std::declval<FaultPlan &>())) { return sim.withFaults(f); }
+    ControllerState stateCopy() const { return sim.stateCopy(); }
+
+    // Registers, without the controller's side effects.
+    quint16 holding(int address) const;
+    void setHolding(int address, quint16 value);
+    void setHoldings(int address, const QVector<quint16> &values);
+    quint16 input(int address) const;
+    void setInput(int address, quint16 value); // 1039/1040 set the status word
+
+    // Events and status word.
+    void addCurrentEvent(const SimEvent &event, bool alsoLog = true);
+    void addLoggedEvent(const SimEvent &event);
+    void clearCurrentEvents();
+    void setStatusWord(quint32 value);
+
+    // Handshake behaviours (see ControllerState).
+    void setCommitReadsBeforeClear(int stage, int reads); // stage 0..2, ControllerState::Never
+    void setSimCard(const ControllerState::SimCard &card);
+    void setAckFrozen(ControllerState::EventList list, bool frozen);
+
+    // Line faults (see FaultPlan).
+    void dropNext(int requests);
+    void breakCrcOfNext(int answers);
+    void setDelay(int milliseconds);
+    void setSilent(bool on);
+    void failRange(int function, int first, int last, int times, bool silent = true);
+    void clearFaults();
+
+    // Requests received since the start or the last clearRequests().
+    QVector<RequestRecord> requests() const { return sim.requestLog(); }
+    void clearRequests() { sim.clearRequestLog(); }
+    Simulator::Statistics statistics() const { return sim.statistics(); }
+
+private:
+    Simulator sim;
+    QString path;
+    QString error;
+    bool ready = false;
+};
+
+#endif // SIMHARNESS_H

@@ -1,0 +1,100 @@
+#include "testmaster.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cerrno>
+
+#include <poll.h>
+#include <unistd.h>
+
+TestMaster::TestMaster(const QString &devicePath, int slaveAddress, int baudRate)
+{
+    ctx = modbus_new_rtu(QFile::encodeName(devicePath).constData(), baudRate, 'N', 8, 1);
+    if (!ctx)
+        return;
+    modbus_set_slave(ctx, slaveAddress);
+    open = modbus_connect(ctx) == 0;
+}
+
+TestMaster::~TestMaster()
+{
+    if (!ctx)
+        return;
+    if (open)
+        modbus_close(ctx);
+    modbus_free(ctx);
+}
+
+void TestMaster::setResponseTimeout(int milliseconds)
+{
+    modbus_set_response_timeout(ctx, uint32_t(milliseconds / 1000), uint32_t((milliseconds % 1000) * 1000));
+}
+
+void TestMaster::setSlave(int slaveAddress)
+{
+    modbus_set_slave(ctx, slaveAddress);
+}
+
+int TestMaster::track(int result)
+{
+    error = result < 0 ? errno : 0;
+    return result;
+}
+
+int TestMaster::readHolding(int address, int count, quint16 *dest)
+{
+    return track(modbus_read_registers(ctx, address, count, dest));
+}
+
+int TestMaster::readInput(int address, int count, quint16 *dest)
+{
+    return track(modbus_read_input_registers(ctx, address, count, dest));
+}
+
+int TestMaster::writeSingle(int address, quint16 value)
+{
+    return track(modbus_write_register(ctx, address, value));
+}
+
+int TestMaster::writeMultiple(int address, int count, const quint16 *src)
+{
+    return track(modbus_write_registers(ctx, address, count, src));
+}
+
+QVector<quint16> TestMaster::holding(int address, int count)
+{
+    QVector<quint16> values(count);
+    return readHolding(address, count, values.data()) == count ? values : QVector<quint16>();
+}
+
+QVector<quint16> TestMaster::inputs(int address, int count)
+{
+    QVector<quint16> values(count);
+    return readInput(address, count, values.data()) == count ? values : QVector<quint16>();
+}
+
+bool TestMaster::sendRaw(const QByteArray &bytes)
+{
+    const int fd = modbus_get_socket(ctx);
+    return fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+}
+
+QByteArray TestMaster::receiveRaw(int milliseconds)
+{
+    const int fd = modbus_get_socket(ctx);
+    QByteArray bytes;
+    QElapsedTimer timer;
+    timer.start();
+    for (qint64 left = milliseconds; left > 0; left = milliseconds - timer.elapsed()) {
+        pollfd p = {fd, POLLIN, 0};
+        if (::poll(&p, 1, int(left)) <= 0)
+            break;
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        bytes.append(buffer, int(n));
+    }
+    return bytes;
+}

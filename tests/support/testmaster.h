@@ -1,0 +1,47 @@
+#ifndef TESTMASTER_H
+#define TESTMASTER_H
+
+#include <QString>
+#include <QVector>
+
+#include <modbus.h>
+
+// A libmodbus RTU master on a device path, for tests that talk to the
+// simulator directly. Opens in the constructor, closes in the destructor.
+// The response time-out can be shortened so that expected silences cost little.
+class TestMaster
+{
+public:
+    explicit TestMaster(const QString &devicePath, int slaveAddress = 1, int baudRate = 9600);
+    ~TestMaster();
+    TestMaster(const TestMaster &) = delete;
+    TestMaster &operator=(const TestMaster &) = delete;
+
+    bool isOpen() const { return open; }
+    modbus_t *context() const { return ctx; }
+    void setResponseTimeout(int milliseconds);
+    void setSlave(int slaveAddress);
+
+    // -1 on failure, as libmodbus; lastError() then holds errno.
+    int readHolding(int address, int count, quint16 *dest);
+    int readInput(int address, int count, quint16 *dest);
+    int writeSingle(int address, quint16 value);
+    int writeMultiple(int address, int count, const quint16 *src);
+    QVector<quint16> holding(int address, int count); // empty on failure
+    QVector<quint16> inputs(int address, int count);
+    int lastError() const { return error; }
+
+    // Raw bytes on the line: send exactly these bytes, then collect whatever
+    // arrives within the given time.
+    bool sendRaw(const QByteArray &bytes);
+    QByteArray receiveRaw(int milliseconds);
+
+private:
+    int track(int result);
+
+    modbus_t *ctx = nullptr;
+    bool open = false;
+    int error = 0;
+};
+
+#endif // TESTMASTER_H
