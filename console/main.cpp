@@ -1,7 +1,11 @@
+#include "mainwindow.h"
+
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    return 0;
+    MainWindow window;
+    window.show();
+    return app.exec();
 }
