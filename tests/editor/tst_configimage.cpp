@@ -62,6 +62,7 @@ private slots:
 
     // Telephone slots and equality
     void shorterNumberKeepsSlotTail();
+    void phoneLengthClampedToSlot_data();
     void phoneLengthClampedToSlot();
     void phoneSlotOutOfRange();
     void equalityCoversAllBlocks();
@@ -335,10 +336,19 @@ void TestConfigImage::shorterNumberKeepsSlotTail()
     QCOMPARE(image->phoneNumber(2), QString());
 }
 
+void TestConfigImage::phoneLengthClampedToSlot_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::newRow("one past the slot") << 31;
+    QTest::newRow("byte max") << 255;
+    QTest::newRow("u16 max") << 0xFFFF;
+}
+
 void TestConfigImage::phoneLengthClampedToSlot()
 {
+    QFETCH(int, stored);
     Image image = patternedImage();
-    image->setReg(ConfigImage::Phone, 90 + 5, 0xFFFF);
+    image->setReg(ConfigImage::Phone, 90 + 5, quint16(stored));
     QCOMPARE(image->phoneLength(5), 30);
     const QString number = image->phoneNumber(5);
     QCOMPARE(number.size(), 30);
