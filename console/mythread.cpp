@@ -38,13 +38,7 @@ void MyThread::requestReset()
 void MyThread::stopAndWait()
 {
     halted = true; // the polling loop ends after the current step
-    {
-        QMutexLocker locker(&mutex);
-        stopRequested = true;
-        waiting = false;
-        condition.wakeOne();
-    }
-    wait();
+    LinkWorker::stopAndWait();
 }
 
 QString MyThread::lineFailureText()
