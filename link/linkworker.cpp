@@ -47,9 +47,17 @@ void switchModemLinesOff(modbus_t *context)
 
 } // namespace
 
+// Owns the context: closing puts the port's previous settings back.
 struct LinkWorker::Connection
 {
     explicit Connection(modbus_t *context) : context(context), link(context) {}
+    ~Connection()
+    {
+        modbus_close(context);
+        freeContext(context);
+    }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
 
     modbus_t *context;
     ModbusLink link;
@@ -163,6 +171,7 @@ quint64 LinkWorker::takeJob(bool *hasWork)
 
 bool LinkWorker::openLink()
 {
+    closeLink(); // a job resumed without parking gets a fresh link too
     QByteArray path;
     int rate;
     quint8 slave;
@@ -177,6 +186,8 @@ bool LinkWorker::openLink()
         switchModemLinesOff(context);
         connection = std::make_unique<Connection>(context);
         connection->link.flush(); // nothing left from before may pass for an answer
+        if (lineUnsettledSince)
+            connection->link.setUnsettledSince(*lineUnsettledSince);
         modbus_set_slave(context, slave);
         return true;
     }
@@ -191,8 +202,7 @@ void LinkWorker::closeLink()
 {
     if (!connection)
         return;
-    modbus_close(connection->context); // puts the port's previous settings back
-    freeContext(connection->context);
+    lineUnsettledSince = connection->link.unsettledSince();
     connection.reset();
 }
 

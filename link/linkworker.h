@@ -7,7 +7,9 @@
 #include <QWaitCondition>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 class RegisterLink;
 
@@ -79,6 +81,9 @@ private:
     std::unique_ptr<Connection> connection; // the libmodbus context and its RegisterLink
     quint64 resumeCount = 0;                // guarded by the mutex
     bool parked = false;                    // guarded by the mutex
+    // A failed exchange whose late answer may still come, carried from one
+    // job's link to the next. Worker thread only.
+    std::optional<std::chrono::steady_clock::time_point> lineUnsettledSince;
 };
 
 #endif // LINKWORKER_H

@@ -8,6 +8,8 @@
 #include <unistd.h>
 #endif
 
+using namespace std::chrono;
+
 namespace {
 
 // A line that never falls quiet (noise, a babbling device) must not hold
@@ -50,35 +52,45 @@ void ModbusLink::flush()
     modbus_flush(context);
 }
 
+std::optional<ModbusLink::Clock::time_point> ModbusLink::unsettledSince() const
+{
+    return lastTraffic;
+}
+
+void ModbusLink::setUnsettledSince(Clock::time_point lastTraffic)
+{
+    this->lastTraffic = lastTraffic;
+}
+
 int ModbusLink::checked(int result, int expected)
 {
-    if (result != expected) {
-        lineSuspect = true;
-        sinceTraffic.start();
-    }
+    if (result != expected)
+        lastTraffic = Clock::now();
     return result;
 }
 
-int ModbusLink::quietMilliseconds() const
+milliseconds ModbusLink::quietInterval() const
 {
     uint32_t seconds = 0;
     uint32_t microseconds = 0;
     if (modbus_get_response_timeout(context, &seconds, &microseconds) == -1)
-        return 500;
-    return int(seconds * 1000 + microseconds / 1000);
+        return milliseconds(500);
+    return duration_cast<milliseconds>(std::chrono::seconds(seconds)
+                                       + std::chrono::microseconds(microseconds));
 }
 
 #ifdef Q_OS_WIN
 
 void ModbusLink::settleLine()
 {
-    if (!lineSuspect)
+    if (!lastTraffic)
         return;
-    const qint64 left = quietMilliseconds() - sinceTraffic.elapsed();
-    if (left > 0)
-        QThread::msleep(quint64(left));
+    const auto quietAt = *lastTraffic + quietInterval();
+    const auto now = Clock::now();
+    if (quietAt > now)
+        QThread::msleep(quint64(duration_cast<milliseconds>(quietAt - now).count()));
     flush();
-    lineSuspect = false;
+    lastTraffic.reset();
 }
 
 #else
@@ -86,16 +98,15 @@ void ModbusLink::settleLine()
 // Reads and discards bytes until none has come for a whole response time-out.
 void ModbusLink::settleLine()
 {
-    if (!lineSuspect)
+    if (!lastTraffic)
         return;
     const int fd = modbus_get_socket(context);
-    const int quiet = quietMilliseconds();
-    QElapsedTimer total;
-    total.start();
-    while (fd >= 0 && total.elapsed() < qint64(quiet) * MaxQuietIntervals) {
-        const qint64 left = quiet - sinceTraffic.elapsed();
+    const milliseconds quiet = quietInterval();
+    const auto giveUpAt = Clock::now() + quiet * MaxQuietIntervals;
+    while (fd >= 0 && Clock::now() < giveUpAt) {
+        const auto left = duration_cast<milliseconds>(*lastTraffic + quiet - Clock::now());
         pollfd line = { fd, POLLIN, 0 };
-        const int ready = poll(&line, 1, int(qMax<qint64>(left, 0)));
+        const int ready = poll(&line, 1, int(qMax<qint64>(left.count(), 0)));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0 || !(line.revents & POLLIN))
@@ -103,10 +114,10 @@ void ModbusLink::settleLine()
         char junk[256];
         if (read(fd, junk, sizeof junk) <= 0)
             break;
-        sinceTraffic.start();
+        lastTraffic = Clock::now();
     }
     flush();
-    lineSuspect = false;
+    lastTraffic.reset();
 }
 
 #endif

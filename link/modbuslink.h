@@ -3,7 +3,8 @@
 
 #include "registerlink.h"
 
-#include <QElapsedTimer>
+#include <chrono>
+#include <optional>
 
 #include <modbus.h>
 
@@ -17,6 +18,8 @@
 class ModbusLink : public RegisterLink
 {
 public:
+    using Clock = std::chrono::steady_clock;
+
     explicit ModbusLink(modbus_t *context);
 
     int readRegisters(int address, int count, quint16 *dest) override;
@@ -27,14 +30,19 @@ public:
     // Drops whatever is waiting on the line now.
     void flush();
 
+    // When the line last carried a failed exchange or stray bytes not yet
+    // settled; a later link on the same port takes it over, since a late
+    // answer outlives the link that asked for it.
+    std::optional<Clock::time_point> unsettledSince() const;
+    void setUnsettledSince(Clock::time_point lastTraffic);
+
 private:
     int checked(int result, int expected);
     void settleLine();
-    int quietMilliseconds() const;
+    std::chrono::milliseconds quietInterval() const;
 
     modbus_t *context;
-    bool lineSuspect = false;
-    QElapsedTimer sinceTraffic; // since the failure or the last stray byte
+    std::optional<Clock::time_point> lastTraffic; // set while the line is suspect
 };
 
 #endif // MODBUSLINK_H
