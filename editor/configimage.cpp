@@ -323,6 +323,12 @@ const EventCatalogue &ConfigImage::catalogue()
     return full;
 }
 
+const QStringList &ConfigImage::inputNameTexts()
+{
+    static const QStringList texts = catalogue().inputNameTexts();
+    return texts;
+}
+
 QString ConfigImage::inputNameText(int code)
 {
     // Codes past the catalogue show the empty name rather than a wrong one.

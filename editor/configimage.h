@@ -97,6 +97,7 @@ public:
     static const QStringList &valveTexts();   // "Нет   ", "Клапан 0" .. "Клапан 250"
     static const QStringList &delayTexts();   // "0.0" .. "10.0"
     static const QStringList &valveTypeTexts(); // "КПЭГ", "КЗЭГ/ВН" (list order, not code order)
+    static const QStringList &inputNameTexts(); // the 161 catalogue names, code order
     static QString relayText(int code);
     static int relayCode(const QString &text);
     static QString valveText(int code);

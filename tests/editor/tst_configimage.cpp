@@ -504,7 +504,9 @@ void TestConfigImage::everyListedCodeRoundTrips()
         QCOMPARE(ConfigImage::relayCode(ConfigImage::relayText(c)), c);
     for (int c = 0; c < 252; ++c)
         QCOMPARE(ConfigImage::valveCode(ConfigImage::valveText(c)), c);
+    QCOMPARE(ConfigImage::inputNameTexts().size(), 161);
     for (int c = 0; c <= 160; ++c) {
+        QCOMPARE(ConfigImage::inputNameTexts().at(c), ConfigImage::inputNameText(c));
         QCOMPARE(ConfigImage::inputNameText(c).size(), 40);
         QCOMPARE(ConfigImage::inputNameCode(ConfigImage::inputNameText(c)), c);
     }
@@ -514,45 +516,42 @@ void TestConfigImage::everyListedCodeRoundTrips()
 
 void TestConfigImage::twoValuedTexts()
 {
-    QCOMPARE(ConfigImage::contactText(true), QStringLiteral("Нормально разомкнут"));
-    QCOMPARE(ConfigImage::contactText(false), QStringLiteral("Нормально замкнут"));
-    QVERIFY(ConfigImage::contactFromText(QStringLiteral("Нормально разомкнут")));
-    QVERIFY(!ConfigImage::contactFromText(QStringLiteral("Нормально замкнут")));
-
-    QCOMPARE(ConfigImage::reportText(true), QStringLiteral("Сообщать"));
-    QCOMPARE(ConfigImage::reportText(false), QStringLiteral("Не сообщать"));
-    QVERIFY(ConfigImage::reportFromText(QStringLiteral("Сообщать")));
-    QVERIFY(!ConfigImage::reportFromText(QStringLiteral("Не сообщать")));
-
-    QCOMPARE(ConfigImage::closeText(true), QStringLiteral("Закрывать"));
-    QCOMPARE(ConfigImage::closeText(false), QStringLiteral("Не закрывать"));
-    QVERIFY(ConfigImage::closeFromText(QStringLiteral("Закрывать")));
-    QVERIFY(!ConfigImage::closeFromText(QStringLiteral("Не закрывать")));
+    struct Pair {
+        QString (*text)(bool);
+        bool (*fromText)(const QString &);
+        const char *one;
+        const char *zero;
+    };
+    const Pair pairs[] = {
+        {ConfigImage::contactText, ConfigImage::contactFromText, "Нормально разомкнут", "Нормально замкнут"},
+        {ConfigImage::reportText, ConfigImage::reportFromText, "Сообщать", "Не сообщать"},
+        {ConfigImage::closeText, ConfigImage::closeFromText, "Закрывать", "Не закрывать"},
+        {ConfigImage::relayPositionText, ConfigImage::relayPositionFromText, "Включено", "Выключено"},
+    };
+    for (const Pair &p : pairs) {
+        const QString one = QString::fromUtf8(p.one);
+        QCOMPARE(p.text(true), one);
+        QCOMPARE(p.text(false), QString::fromUtf8(p.zero));
+        QVERIFY(p.fromText(one));
+        QVERIFY(!p.fromText(QString::fromUtf8(p.zero)));
+        // Only the exact "1" text sets the bit.
+        QVERIFY(!p.fromText(one + QLatin1Char(' ')));
+        QVERIFY(!p.fromText(one.toLower()));
+        QVERIFY(!p.fromText(QString()));
+    }
 
     QCOMPARE(ConfigImage::valveTypeText(1), QStringLiteral("КПЭГ"));
     QCOMPARE(ConfigImage::valveTypeText(0), QStringLiteral("КЗЭГ/ВН"));
     QCOMPARE(ConfigImage::valveTypeText(7), QStringLiteral("КЗЭГ/ВН"));
     QCOMPARE(ConfigImage::valveTypeFromText(QStringLiteral("КПЭГ")), 1);
-    QCOMPARE(ConfigImage::valveTypeFromText(QStringLiteral("КЗЭГ/ВН")), 0);
+    QCOMPARE(ConfigImage::valveTypeFromText(QStringLiteral("KПЭГ")), 0); // Latin K
     QCOMPARE(ConfigImage::valveTypeTexts(),
              QStringList({QStringLiteral("КПЭГ"), QStringLiteral("КЗЭГ/ВН")}));
-
-    QCOMPARE(ConfigImage::relayPositionText(true), QStringLiteral("Включено"));
-    QCOMPARE(ConfigImage::relayPositionText(false), QStringLiteral("Выключено"));
-    QVERIFY(ConfigImage::relayPositionFromText(QStringLiteral("Включено")));
-    QVERIFY(!ConfigImage::relayPositionFromText(QStringLiteral("Выключено")));
 
     QCOMPARE(ConfigImage::pollingModeText(0), QStringLiteral("Безадресный"));
     QCOMPARE(ConfigImage::pollingModeText(1), QStringLiteral("Адресный"));
     QCOMPARE(ConfigImage::pollingModeFromText(QStringLiteral("Адресный")), 1);
     QCOMPARE(ConfigImage::pollingModeFromText(QStringLiteral("Безадресный")), 0);
-
-    // Only the exact "1" text sets the bit: a Latin "K", a trailing space or
-    // an empty cell all give 0.
-    QVERIFY(!ConfigImage::contactFromText(QStringLiteral("Нормально разомкнут ")));
-    QVERIFY(!ConfigImage::reportFromText(QString()));
-    QCOMPARE(ConfigImage::valveTypeFromText(QStringLiteral("KПЭГ")), 0);
-    QVERIFY(!ConfigImage::closeFromText(QStringLiteral("закрывать")));
 }
 
 QTEST_APPLESS_MAIN(TestConfigImage)
