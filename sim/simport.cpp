@@ -44,18 +44,30 @@ SimPort::~SimPort()
     if (!linkPath.isEmpty())
         QFile::remove(linkPath);
     if (ctx) {
-        if (ownsDescriptor)
-            modbus_set_socket(ctx, -1); // ours to close, not libmodbus'
-        else
-            modbus_close(ctx);
+        modbus_set_socket(ctx, -1); // the descriptor is closed below
         modbus_free(ctx);
     }
+    if (deviceCtx) {
+        modbus_close(deviceCtx);
+        modbus_free(deviceCtx);
+    }
 #ifdef Q_OS_UNIX
-    if (ownsDescriptor && fd >= 0)
+    if (!deviceCtx && fd >= 0)
         ::close(fd);
     if (ptySlaveFd >= 0)
         ::close(ptySlaveFd);
 #endif
+}
+
+void SimPort::renewContext()
+{
+    modbus_t *fresh = newContext(devicePath, slave, baud, nullptr);
+    if (!fresh)
+        return;
+    modbus_set_socket(fresh, fd);
+    modbus_set_socket(ctx, -1);
+    modbus_free(ctx);
+    ctx = fresh;
 }
 
 std::unique_ptr<SimPort> SimPort::openPseudoTerminal(int slaveAddress, int baudRate, QString *error)
@@ -76,7 +88,7 @@ std::unique_ptr<SimPort> SimPort::openPseudoTerminal(int slaveAddress, int baudR
     }
     port->fd = master;
     port->ptySlaveFd = slave;
-    port->ownsDescriptor = true;
+    port->slave = slaveAddress;
     port->baud = baudRate;
     port->devicePath = QFile::decodeName(name);
     fcntl(master, F_SETFD, FD_CLOEXEC);
@@ -101,17 +113,24 @@ std::unique_ptr<SimPort> SimPort::openDevice(const QString &path, int slaveAddre
                                              QString *error)
 {
     std::unique_ptr<SimPort> port(new SimPort);
+    port->slave = slaveAddress;
     port->baud = baudRate;
     port->devicePath = path;
+    modbus_t *device = newContext(path, slaveAddress, baudRate, error);
+    if (!device)
+        return nullptr;
+    if (modbus_connect(device) != 0) {
+        if (error)
+            *error = QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(modbus_strerror(errno)));
+        modbus_free(device);
+        return nullptr;
+    }
+    port->deviceCtx = device;
+    port->fd = modbus_get_socket(device);
     port->ctx = newContext(path, slaveAddress, baudRate, error);
     if (!port->ctx)
         return nullptr;
-    if (modbus_connect(port->ctx) != 0) {
-        if (error)
-            *error = QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(modbus_strerror(errno)));
-        return nullptr;
-    }
-    port->fd = modbus_get_socket(port->ctx);
+    modbus_set_socket(port->ctx, port->fd);
     return port;
 }
 

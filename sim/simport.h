@@ -32,16 +32,21 @@ public:
     bool addLink(const QString &linkPath, QString *error);
     QString link() const { return linkPath; }
 
+    // libmodbus expects another slave's answer after a frame for that slave
+    // and would swallow the next frame as it; a fresh context forgets that.
+    void renewContext();
+
     void drainInput();
     bool writeRaw(const QByteArray &bytes);
 
 private:
     SimPort() = default;
 
-    modbus_t *ctx = nullptr;
+    modbus_t *ctx = nullptr;        // receives and answers, on fd
+    modbus_t *deviceCtx = nullptr;  // opened a real device and restores it on close
     int fd = -1;
     int ptySlaveFd = -1; // held open so the master side never reports a hang-up
-    bool ownsDescriptor = false;
+    int slave = 1;
     int baud = 9600;
     QString devicePath;
     QString linkPath;

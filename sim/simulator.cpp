@@ -188,6 +188,8 @@ void Simulator::serve(SimPort &port)
     // controller resynchronises on the silence after a frame.
     port.drainInput();
     if (length <= 0) {
+        if (length == 0)
+            port.renewContext();
         QMutexLocker locker(&mutex);
         if (length == 0)
             ++stats.otherSlave;
