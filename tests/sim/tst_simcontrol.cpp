@@ -1,0 +1,205 @@
+#include "controlcommands.h"
+#include "demoscript.h"
+#include "simulator.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The text commands of a running simulator and the demo script, on the state
+// directly (no serial line needed).
+class TestSimControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void eventsAndLists();
+    void statusWord();
+    void handshakeBehaviours();
+    void faults();
+    void registers();
+    void saveAndLoad();
+    void malformedCommandsChangeNothing_data();
+    void malformedCommandsChangeNothing();
+    void demoRaisesAndClearsEvents();
+};
+
+void TestSimControl::eventsAndLists()
+{
+    Simulator sim;
+    ControlCommands commands(sim);
+    QCOMPARE(commands.execute(QStringLiteral("event current 37 4")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("event log 0x21 9")), QStringLiteral("ok"));
+    ControllerState state = sim.stateCopy();
+    QCOMPARE(state.currentEvents().size(), 1);
+    QCOMPARE(state.loggedEvents().size(), 2);
+    QCOMPARE(int(state.currentEvents().first().source), 37);
+    QCOMPARE(int(state.loggedEvents().last().source), 33);
+    QVERIFY(commands.execute(QStringLiteral("events")).contains(QStringLiteral("source 37 code 4")));
+    QVERIFY(commands.execute(QStringLiteral("remove 1")).startsWith(QStringLiteral("error")));
+    QCOMPARE(commands.execute(QStringLiteral("remove 0")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("clear log")), QStringLiteral("ok"));
+    state = sim.stateCopy();
+    QVERIFY(state.currentEvents().isEmpty());
+    QVERIFY(state.loggedEvents().isEmpty());
+}
+
+void TestSimControl::statusWord()
+{
+    Simulator sim;
+    ControlCommands commands(sim);
+    QCOMPARE(commands.execute(QStringLiteral("status 0x418004")), QStringLiteral("ok"));
+    QCOMPARE(sim.stateCopy().statusWord(), 0x418004u);
+    QCOMPARE(commands.execute(QStringLiteral("status auto")), QStringLiteral("ok"));
+    commands.execute(QStringLiteral("event current 33 1"));
+    QCOMPARE(sim.stateCopy().statusWord(), 0x10000u);
+}
+
+void TestSimControl::handshakeBehaviours()
+{
+    Simulator sim;
+    ControlCommands commands(sim);
+    QCOMPARE(commands.execute(QStringLiteral("commit 2 never")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("commit 3 99")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("sim busy 4")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("sim ready off")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("ack log frozen")), QStringLiteral("ok"));
+    ControllerState state = sim.stateCopy();
+    QCOMPARE(state.commitReadsBeforeClear(0), 0);
+    QCOMPARE(state.commitReadsBeforeClear(1), int(ControllerState::Never));
+    QCOMPARE(state.commitReadsBeforeClear(2), 99);
+    QVERIFY(state.simCard().pendingAfterCommit);
+    QCOMPARE(state.simCard().busyReads, 4);
+    QVERIFY(!state.simCard().ready);
+    quint16 index = 5;
+    state.writeHolding(ControllerState::AllIndex, 1, &index);
+    QCOMPARE(state.holding(ControllerState::AllAck), quint16(0));
+}
+
+void TestSimControl::faults()
+{
+    Simulator sim;
+    ControlCommands commands(sim);
+    QCOMPARE(commands.execute(QStringLiteral("fault drop 3")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("fault crc 2")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("fault delay 250")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("fault fail 3 441 503 always exception")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("fault silent")), QStringLiteral("ok"));
+    FaultPlan plan = sim.faultsCopy();
+    QCOMPARE(plan.pendingDrops(), 3);
+    QCOMPARE(plan.pendingBrokenCrcs(), 2);
+    QCOMPARE(plan.delayMs(), 250);
+    QVERIFY(plan.isSilent());
+    QCOMPARE(plan.rangeFaults().size(), 1);
+    QCOMPARE(plan.rangeFaults().first().times, int(FaultPlan::Forever));
+    QVERIFY(!plan.rangeFaults().first().silent);
+    QVERIFY(commands.execute(QStringLiteral("fault")).contains(QStringLiteral("drop 3")));
+    QCOMPARE(commands.execute(QStringLiteral("fault resume")), QStringLiteral("ok"));
+    QVERIFY(!sim.faultsCopy().isSilent());
+    QCOMPARE(commands.execute(QStringLiteral("fault clear")), QStringLiteral("ok"));
+    QCOMPARE(sim.faultsCopy().describe(), QStringLiteral("none"));
+
+    // The plan itself: silence first, then drops, range faults, broken CRCs.
+    plan = FaultPlan();
+    plan.dropNext(1);
+    plan.breakCrcOfNext(1);
+    plan.addRangeFault({4, 1019, 1023, 2, false});
+    QCOMPARE(plan.decide(3, 0, 1), FaultPlan::Drop);
+    QCOMPARE(plan.decide(4, 1015, 5), FaultPlan::DeviceFailure); // overlaps 1019
+    QCOMPARE(plan.decide(3, 1019, 5), FaultPlan::BrokenCrc);      // other function
+    QCOMPARE(plan.decide(4, 1023, 1), FaultPlan::DeviceFailure);
+    QCOMPARE(plan.decide(4, 1019, 5), FaultPlan::Answer);         // used up
+    QVERIFY(plan.rangeFaults().isEmpty());
+}
+
+void TestSimControl::registers()
+{
+    Simulator sim;
+    ControlCommands commands(sim);
+    QCOMPARE(commands.execute(QStringLiteral("set holding 1999 0x3231")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("get holding 1999 2")), QStringLiteral("1999=0x3231 2000=0x0000"));
+    QCOMPARE(commands.execute(QStringLiteral("set input 1029 4")), QStringLiteral("ok"));
+    QCOMPARE(commands.execute(QStringLiteral("get input 1029")), QStringLiteral("1029=0x0004"));
+    QVERIFY(commands.execute(QStringLiteral("set holding 1500 1")).startsWith(QStringLiteral("error")));
+    QVERIFY(commands.execute(QStringLiteral("set input 1030 1")).startsWith(QStringLiteral("error")));
+}
+
+void TestSimControl::saveAndLoad()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("exit.vlr"));
+    Simulator sim;
+    ControlCommands commands(sim, path);
+    commands.execute(QStringLiteral("set holding 0 0x0203"));
+    QCOMPARE(commands.saveOnExit(), QStringLiteral("ok: saved ") + path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.size(), ConfigImage::FileSize);
+    QCOMPARE(bytes.left(2), QByteArray("\x03\x02"));
+    QCOMPARE(quint8(bytes.at(ConfigImage::InitMarker)), ConfigImage::DefaultMarker);
+
+    Simulator other;
+    ControlCommands otherCommands(other);
+    QVERIFY(otherCommands.execute(QStringLiteral("save")).startsWith(QStringLiteral("error")));
+    QCOMPARE(otherCommands.saveOnExit(), QString());
+    QCOMPARE(otherCommands.execute(QStringLiteral("load ") + path), QStringLiteral("ok"));
+    QCOMPARE(other.stateCopy().holding(0), quint16(0x0203));
+    QVERIFY(otherCommands.execute(QStringLiteral("load ") + dir.filePath(QStringLiteral("none"))).startsWith(QStringLiteral("error")));
+}
+
+void TestSimControl::malformedCommandsChangeNothing_data()
+{
+    QTest::addColumn<QString>("line");
+    for (const char *line : {"event", "event current 37", "event now 1 2", "event current 70000 1",
+                             "event current 1 256", "status 0x1FFFFFFFF", "status blue", "commit 0 1",
+                             "commit 4 1", "commit 1 -5", "sim busy", "sim ready maybe", "ack both frozen",
+                             "fault drop -1", "fault drop x", "fault fail 3 10 5 1", "fault fail 3 1 2 0",
+                             "fault fail 3 1 2 1 loudly", "fault explode 1", "get coil 1", "get holding 1 126",
+                             "set holding 1 0x10000", "demo maybe", "demo on 5", "requests 0", "remove x",
+                             "clear nothing", "frobnicate"})
+        QTest::newRow(line) << QString::fromLatin1(line);
+}
+
+void TestSimControl::malformedCommandsChangeNothing()
+{
+    QFETCH(QString, line);
+    Simulator sim;
+    ControlCommands commands(sim);
+    const QByteArray before = sim.stateCopy().fileBytes();
+    QVERIFY(commands.execute(line).startsWith(QStringLiteral("error: ")));
+    const ControllerState state = sim.stateCopy();
+    QCOMPARE(state.fileBytes(), before);
+    QVERIFY(state.currentEvents().isEmpty() && state.loggedEvents().isEmpty());
+    QVERIFY(state.statusFollowsEvents());
+    QCOMPARE(sim.faultsCopy().describe(), QStringLiteral("none"));
+    QVERIFY(!sim.demoEnabled());
+    QVERIFY(!commands.quitRequested());
+}
+
+void TestSimControl::demoRaisesAndClearsEvents()
+{
+    ControllerState state;
+    DemoScript demo(7);
+    const QDateTime now(QDate(2024, 5, 6), QTime(7, 8, 9));
+    int raised = 0;
+    int cleared = 0;
+    for (int step = 0; step < 200; ++step) {
+        const int before = state.currentEvents().size();
+        demo.step(state, now);
+        const int after = state.currentEvents().size();
+        QVERIFY(after <= DemoScript::MaxCurrentEvents);
+        QVERIFY(qAbs(after - before) == 1);
+        (after > before ? raised : cleared) += 1;
+    }
+    QVERIFY(raised > 20 && cleared > 20);
+    QCOMPARE(state.loggedEvents().size(), raised);
+    for (const SimEvent &event : state.loggedEvents()) {
+        QCOMPARE(int(event.year), 24);
+        QVERIFY(ControllerState::statusBitsFor(event) != 0); // every demo event lights a lamp
+        if (event.source >= SimEvent::DeviceBase)
+            QVERIFY(event.source <= SimEvent::deviceSource(DemoScript::SensorAddresses));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSimControl)
+#include "tst_simcontrol.moc"
