@@ -39,14 +39,8 @@ bool MyThread::applyReadResult(ConfigImage &image) const
     return true;
 }
 
-void MyThread::requestStop()
-{
-    QMutexLocker locker(&mutex);
-    waiting = false;
-    stopRequested = true;
-    condition.wakeOne();
-}
-
+// The close sequence; requestStop() alone would do, the rest makes sure no
+// further transfer can start on the way out.
 void MyThread::stopAndWait()
 {
     requestStop();
@@ -79,7 +73,6 @@ void MyThread::runJob(RegisterLink &link)
         jobImage = ConfigImage();
         transfer.readConfig(jobImage);
     }
-    waiting = true;
 }
 
 void MyThread::transferFailed(const QString &text)

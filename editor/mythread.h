@@ -35,8 +35,8 @@ public:
     void setMode(int mode);
     void setImage(const ConfigImage &image);
     bool applyReadResult(ConfigImage &image) const;
-    void requestStop();
-    // The window's close: a transfer in progress runs to its end first.
+    // requestStop() is LinkWorker's. The window's close: requestStop(),
+    // setMode(0), resume(), wait; a transfer in progress runs to its end first.
     void stopAndWait();
 
 signals:
