@@ -255,13 +255,23 @@ void TestConsoleWorker::pausesMidHandshakeDeliverOnce()
         rig.sim.addCurrentEvent(numberedEvent(i));
     rig.sim.setDelay(2); // widen the handshake so pauses land inside it
     QRandomGenerator random(20240317);
+    QTRY_VERIFY(rig.parked());
     const int parksBefore = rig.recorder.count(Recorder::Vpk);
-    for (int round = 0; round < 15; ++round) {
+    const int Rounds = 25;
+    int resumedInsideHandshake = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        rig.sim.clearRequests();
         rig.worker->resume();
         QTest::qWait(random.bounded(5, 40));
         rig.worker->pause();
         QTRY_VERIFY(rig.parked());
+        // A run that opens with an acknowledge or record read took up a
+        // handshake the previous pause interrupted.
+        const QVector<RequestRecord> log = rig.sim.requests();
+        if (round > 0 && !log.isEmpty() && (log.first().address == 4002 || log.first().address == 1019))
+            ++resumedInsideHandshake;
     }
+    QVERIFY(resumedInsideHandshake > 0);
     rig.sim.setDelay(0);
     rig.worker->resume();
     QTRY_COMPARE_WITH_TIMEOUT(rig.recorder.count(Recorder::Current), 60, 20000);
@@ -276,7 +286,7 @@ void TestConsoleWorker::pausesMidHandshakeDeliverOnce()
     for (const Recorder::Entry &e : rig.recorder.entries)
         zeros += e.kind == Recorder::Vpk && e.vpk == 0;
     QVERIFY(rig.recorder.count(Recorder::Vpk) > parksBefore);
-    QCOMPARE(zeros, 1 + 15); // the first park and one per pause
+    QCOMPARE(zeros, 1 + Rounds); // the first park and one per pause
 }
 
 void TestConsoleWorker::failedOpenHaltsAndRetries()
@@ -321,7 +331,7 @@ void TestConsoleWorker::stopEndsThreadPromptly()
         timer.start();
         rig.worker->stopAndWait();
         QVERIFY(rig.worker->isFinished());
-        QVERIFY2(timer.elapsed() < 1200, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() < 1600, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(LinkWorker::liveContexts(), 0);
     }
     {
