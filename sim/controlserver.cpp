@@ -92,6 +92,9 @@ void ControlServer::readClient(QLocalSocket *client)
 {
     while (client->canReadLine())
         client->write(answer(client->readLine().trimmed()));
+    // Send now: a client that shut down its sending side (echo cmd | socat)
+    // makes the socket close before the event loop would write.
+    client->flush();
     if (client->bytesAvailable() > MaxLineLength)
         client->readAll();
 }

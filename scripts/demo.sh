@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Demo: a simulated controller on two virtual serial ports that raises events
+# now and then, TarvikEditor on one port and TarvikScada (if built) on the
+# other. Each program gets a throw-away settings store preset to its port, so
+# the user's own settings are never touched. The simulator stops when both
+# programs have exited. Arguments go to TarvikEditor (e.g. a .vlr file).
+# BUILD_DIR selects the build directory (default: build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build}
+sim=$build/sim/TarvikSim
+editor=$build/editor/TarvikEditor
+console=$build/console/TarvikScada
+for program in "$sim" "$editor"; do
+    [ -x "$program" ] || { echo "demo: $program is not built" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-demo.XXXXXX")
+editorPort=$work/editor-port
+consolePort=$work/console-port
+simPid=""
+cleanup() {
+    if [ -n "$simPid" ]; then
+        kill "$simPid" 2>/dev/null || true
+        wait "$simPid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Answers as late as a real 9600-baud line would, SIM card busy for half a second.
+"$sim" --link "$editorPort" --link "$consolePort" --demo --line-timing --sim-busy 5 \
+    --control "$work/control" < /dev/null > "$work/sim.log" 2>&1 &
+simPid=$!
+for _ in $(seq 50); do
+    [ -e "$editorPort" ] && [ -e "$consolePort" ] && break
+    kill -0 "$simPid" 2>/dev/null || break
+    sleep 0.1
+done
+if ! [ -e "$editorPort" ] || ! [ -e "$consolePort" ]; then
+    echo "demo: the simulator did not start:" >&2
+    cat "$work/sim.log" >&2
+    exit 1
+fi
+
+presetSettings() { # directory port
+    mkdir -p "$1/Tarvik"
+    printf '[General]\nportName=%s\nbaudRate=9600\naddress=1\n' "$2" > "$1/Tarvik/Options.conf"
+}
+presetSettings "$work/editor-settings" "$editorPort"
+presetSettings "$work/console-settings" "$consolePort"
+export TARVIK_PORTS="$editorPort:$consolePort"
+
+echo "Controller simulator: $editorPort (editor), $consolePort (console)"
+echo "Drive it with: echo help | socat - UNIX-CONNECT:$work/control"
+
+pids=()
+XDG_CONFIG_HOME="$work/editor-settings" "$editor" "$@" &
+pids+=($!)
+if [ -x "$console" ]; then
+    XDG_CONFIG_HOME="$work/console-settings" "$console" &
+    pids+=($!)
+fi
+status=0
+for pid in "${pids[@]}"; do
+    wait "$pid" || status=$?
+done
+exit $status
