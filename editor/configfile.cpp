@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 #include <cstring>
 
@@ -13,6 +14,15 @@ namespace {
 QString shownName(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// The system's own words, when it has any, follow our Russian summary.
+QString withSystemText(const QString &summary, const QString &systemText)
+{
+    const QString text = systemText.trimmed();
+    if (text.isEmpty() || text == QLatin1String("Unknown error"))
+        return summary;
+    return QStringLiteral("%1 (%2)").arg(summary, text);
 }
 
 } // namespace
@@ -54,15 +64,19 @@ bool ConfigFile::save(const QString &path, const ConfigImage &image, QString *er
         return false;
     }
     const QByteArray bytes = toBytes(image);
-    const bool written = file.write(bytes) == bytes.size();
-    const QFileDevice::FileError writeError = file.error();
-    const QString writeText = file.errorString();
-    // After a failed write commit() only discards the temporary file.
-    if (!file.commit() || !written) {
-        const bool fromWrite = writeError != QFileDevice::NoError;
+    // A short write leaves no error behind, so it must be cancelled before
+    // commit(), or the truncated copy would replace the old file.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QFileDevice::FileError writeError = file.error();
+        const QString writeText = file.errorString();
+        file.cancelWriting();
+        file.commit();
+        setError(error, failure.arg(shownName(path), saveFailureReason(path, writeError, writeText)));
+        return false;
+    }
+    if (!file.commit()) {
         setError(error, failure.arg(shownName(path),
-                                    saveFailureReason(path, fromWrite ? writeError : file.error(),
-                                                      fromWrite ? writeText : file.errorString())));
+                                    saveFailureReason(path, file.error(), file.errorString())));
         return false;
     }
     return true;
@@ -109,15 +123,16 @@ QString ConfigFile::saveFailureReason(const QString &path, QFileDevice::FileErro
         return QStringLiteral("по этому пути находится папка");
     if (!folder.exists() || !folder.isDir())
         return QStringLiteral("папка «%1» не существует").arg(shownName(folder.filePath()));
-    if (fileError == QFileDevice::ResourceError)
+    if (fileError == QFileDevice::ResourceError
+        || QStorageInfo(folder.absoluteFilePath()).bytesAvailable() < ConfigImage::FileSize)
         return QStringLiteral("на диске не хватает места");
     if (target.exists() && !target.isWritable())
         return QStringLiteral("файл защищён от записи");
     if (!folder.isWritable())
         return QStringLiteral("нет прав на запись в папку «%1»").arg(shownName(folder.filePath()));
     if (fileError == QFileDevice::WriteError)
-        return QStringLiteral("ошибка записи на диск (%1)").arg(systemText);
-    return systemText;
+        return withSystemText(QStringLiteral("ошибка записи на диск"), systemText);
+    return withSystemText(QStringLiteral("ошибка записи"), systemText);
 }
 
 QString ConfigFile::openFailureReason(const QString &path, QFileDevice::FileError fileError,
@@ -133,8 +148,8 @@ QString ConfigFile::openFailureReason(const QString &path, QFileDevice::FileErro
     if (!target.isReadable())
         return QStringLiteral("нет прав на чтение файла");
     if (fileError == QFileDevice::ReadError)
-        return QStringLiteral("ошибка чтения с диска (%1)").arg(systemText);
-    return systemText;
+        return withSystemText(QStringLiteral("ошибка чтения с диска"), systemText);
+    return withSystemText(QStringLiteral("ошибка чтения"), systemText);
 }
 
 void ConfigFile::setError(QString *error, const QString &text)
