@@ -1,5 +1,7 @@
 #include "eventcatalogue.h"
 
+#include <initializer_list>
+
 namespace {
 
 // Names of the full edition in entry order, unpadded. "CH", "CO" and the
@@ -198,6 +200,20 @@ QString padded(const QString &name)
     return name.leftJustified(EventCatalogue::EntryWidth, QLatin1Char(' '));
 }
 
+// What the name column shows for an event the console's list cannot name:
+// the numbers the controller sent, so the engineer can still look them up.
+// Built in one buffer, padded like an entry.
+QString placeholder(std::initializer_list<QString> parts)
+{
+    QString text;
+    text.reserve(EventCatalogue::EntryWidth);
+    for (const QString &part : parts)
+        text += part;
+    if (text.size() < EventCatalogue::EntryWidth)
+        text.resize(EventCatalogue::EntryWidth, QLatin1Char(' '));
+    return text;
+}
+
 QStringList buildFull()
 {
     QStringList list;
@@ -292,15 +308,14 @@ int EventCatalogue::inputNameCode(const QString &text) const
 QString EventCatalogue::eventText(quint16 source, quint8 code) const
 {
     if (source >= EndDeviceSource) {
-        return padded(QStringLiteral("Неизвестный источник %1, код %2")
-                              .arg(source)
-                              .arg(code));
+        return placeholder({ QStringLiteral("Неизвестный источник "), QString::number(source),
+                             QStringLiteral(", код "), QString::number(code) });
     }
     const QStringList &entries = consoleEntries();
     const int n = source < FirstDeviceSource ? code + InputNameOffset : code;
     QString text = n < entries.size()
             ? entries.at(n)
-            : padded(QStringLiteral("Неизвестное событие, код %1").arg(code));
+            : placeholder({ QStringLiteral("Неизвестное событие, код "), QString::number(code) });
     if (source > FirstDeviceSource)
         appendAddress(text, source - FirstDeviceSource);
     return text;
