@@ -27,29 +27,19 @@ const QList<int> inputWidths = {30, 140, 270, 80, 100, 50};
 const QList<int> valveWidths = {30, 120, 120, 130, 130, 130};
 const QList<int> sensorWidths = {28, 80, 90};
 
-QStringList pair(const QString &one, const QString &zero)
-{
-    return {one, zero};
-}
-
 QStringList contactTexts()
 {
-    return pair(ConfigImage::contactText(true), ConfigImage::contactText(false));
+    return {ConfigImage::contactText(true), ConfigImage::contactText(false)};
 }
 
 QStringList reportTexts()
 {
-    return pair(ConfigImage::reportText(true), ConfigImage::reportText(false));
+    return {ConfigImage::reportText(true), ConfigImage::reportText(false)};
 }
 
 QStringList closeTexts()
 {
-    return pair(ConfigImage::closeText(true), ConfigImage::closeText(false));
-}
-
-QStringList valveTypeTexts()
-{
-    return pair(ConfigImage::valveTypeText(1), ConfigImage::valveTypeText(0));
+    return {ConfigImage::closeText(true), ConfigImage::closeText(false)};
 }
 
 // The editors and boxes offer delays from "0.2": "0.0" only shows a stored 0.
@@ -151,12 +141,12 @@ ConfigTables::ConfigTables(ConfigImage &image, const Widgets &widgets)
     : config(image), ui(widgets)
 {
     editors[Contact] = std::make_unique<SpinBoxDelegate>(contactTexts());
-    editors[InputName] = std::make_unique<SpinBoxDelegate>(inputNameTexts());
+    editors[InputName] = std::make_unique<SpinBoxDelegate>(ConfigImage::inputNameTexts());
     editors[Relay] = std::make_unique<SpinBoxDelegate>(ConfigImage::relayTexts());
     editors[Delay] = std::make_unique<SpinBoxDelegate>(editableDelayTexts());
     editors[ValveAddressed] = std::make_unique<SpinBoxDelegate>(ConfigImage::valveTexts());
     editors[ValveSingle] = std::make_unique<SpinBoxDelegate>(singleValveTexts());
-    editors[ValveType] = std::make_unique<SpinBoxDelegate>(valveTypeTexts());
+    editors[ValveType] = std::make_unique<SpinBoxDelegate>(ConfigImage::valveTypeTexts());
     editors[Close] = std::make_unique<SpinBoxDelegate>(closeTexts());
     editors[Report] = std::make_unique<SpinBoxDelegate>(reportTexts());
 
@@ -208,13 +198,7 @@ void ConfigTables::prepareTables()
 
 const QStringList &ConfigTables::inputNameTexts()
 {
-    static const QStringList texts = [] {
-        QStringList list;
-        for (int code = 0; code <= 160; ++code)
-            list << ConfigImage::inputNameText(code);
-        return list;
-    }();
-    return texts;
+    return ConfigImage::inputNameTexts();
 }
 
 // Any mode other than 0 comes only from a controller or a file; it gets the
@@ -238,7 +222,7 @@ void ConfigTables::refreshInputTable()
     table->setItemDelegateForColumn(5, delayEditor());
 
     refill(ui.comboBoxDiscreteInputType, contactTexts());
-    refill(ui.comboBoxDiscreteInputName, inputNameTexts());
+    refill(ui.comboBoxDiscreteInputName, ConfigImage::inputNameTexts());
     refill(ui.comboBoxDiscreteInputRelay, ConfigImage::relayTexts());
     refill(ui.comboBoxDiscreteInputValve,
            addressed ? ConfigImage::valveTexts() : singleValveTexts());
