@@ -1,6 +1,21 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "configfile.h"
+#include "configtables.h"
+#include "mythread.h"
+#include "settingsdialog.h"
+#include "startupfile.h"
+
+#include <QCloseEvent>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QProgressBar>
+#include <QRegularExpressionValidator>
+#include <QTime>
+#include <QTimer>
+
 // The pictures live in a static library: without an explicit registration the
 // linker drops them. Outside any namespace, as Q_INIT_RESOURCE requires.
 static void registerResources()
@@ -12,16 +27,527 @@ static void registerResources()
     Q_UNUSED(registered);
 }
 
+namespace {
+
+constexpr int TimerPeriod = 500;
+constexpr int StatusTicks = 40; // 20 seconds of 500 ms ticks
+constexpr int ReadSteps = 21;
+constexpr int WriteSteps = 24;
+constexpr int RelayCount = 4;
+
+// Touches the shared item lists once, so the first refresh only reads them.
+void buildItemLists()
+{
+    ConfigImage::relayTexts();
+    ConfigImage::valveTexts();
+    ConfigImage::valveTypeTexts();
+    ConfigImage::delayTexts();
+    ConfigImage::inputNameTexts();
+}
+
+} // namespace
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
     registerResources();
+    buildItemLists();
     ui->setupUi(this);
+    settingsDialog = new SettingsDialog(this);
+
+    timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &MainWindow::Timer);
+    timer->start(TimerPeriod);
+
+    createWorker();
+    // Column widths and the nine cell editors come with the tables.
+    tables = std::make_unique<ConfigTables>(image, ConfigTables::widgetsOf(ui));
+
+    image.applyDefaults();
+    refreshAll();
+    setInitialSelections();
+    installPhoneValidator();
+    connectFileActions();
     showMaximized();
+
+    const QString startupName = StartupFile::existingName();
+    if (!startupName.isEmpty() && loadFrom(startupName, true))
+        fileName = startupName;
+
+    createProgressBar();
+    modified = false;
+    statusCountdown = 0;
 }
 
 MainWindow::~MainWindow()
 {
+    // The worker has no parent: stop it before the window it reports to goes.
+    delete worker;
+    tables.reset();
     delete ui;
+}
+
+void MainWindow::createWorker()
+{
+    worker = new MyThread;
+    connect(worker, &MyThread::Signal, this, &MainWindow::Message);
+    connect(worker, &MyThread::StatusBarMes, this, &MainWindow::StatusBarMessage);
+    connect(worker, &MyThread::ReadComplete, this, &MainWindow::ReadComplete);
+    connect(worker, &MyThread::WriteComplete, this, &MainWindow::WriteComplete);
+    worker->start();
+}
+
+void MainWindow::setInitialSelections()
+{
+    for (QComboBox *box : {ui->comboBoxDiscreteInputType, ui->comboBoxDiscreteInputRelay,
+                           ui->comboBoxDiscreteInputValve, ui->comboBoxDiscreteInputDelay,
+                           ui->comboBoxValveEventBreack, ui->comboBoxValveEventClose,
+                           ui->comboBoxRelayValveClose, ui->comboBoxSensorThres1Relay,
+                           ui->comboBoxSensorThres1Valve, ui->comboBoxSensorThres2Relay,
+                           ui->comboBoxSensorThres2Valve, ui->comboBoxSensorDefectRelay,
+                           ui->comboBoxSensorDefectValve, ui->comboBoxSensorFireRelay,
+                           ui->comboBoxSensorFireValve})
+        box->setCurrentIndex(0);
+    ui->comboBoxDiscreteInputName->setCurrentIndex(1); // "Пожар"
+}
+
+void MainWindow::installPhoneValidator()
+{
+    // Plain ASCII digits: a number is sent to the SIM card byte for byte.
+    auto *validator = new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[+]?\\d{1,12}")), this);
+    for (QLineEdit *edit : {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4,
+                            ui->lineEdit_5, ui->lineEdit_6})
+        edit->setValidator(validator);
+}
+
+void MainWindow::connectFileActions()
+{
+    connect(ui->actionNewFile, &QAction::triggered, this, &MainWindow::NewFile);
+    connect(ui->actionOpenFile, &QAction::triggered, this, &MainWindow::OpenFile);
+    connect(ui->actionSaveFile, &QAction::triggered, this, &MainWindow::SaveFile);
+    connect(ui->actionSaveFileAll, &QAction::triggered, this, &MainWindow::SaveAlFile);
+}
+
+void MainWindow::createProgressBar()
+{
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setRange(0, ReadSteps);
+    progressBar->setValue(0);
+    progressBar->hide();
+    ui->statusBar->addWidget(progressBar, 1);
+    connect(worker, &MyThread::Progress, this, &MainWindow::setProgress);
+}
+
+// ---- image <-> window -------------------------------------------------------
+
+void MainWindow::refreshAll()
+{
+    tables->refreshInputTable();
+    tables->refreshValveTable();
+    tables->refreshSensorTables();
+    refreshPhones();
+    refreshRelayPositions();
+    refreshPollingMode();
+    refreshClock();
+}
+
+// The sensor tables go before the mode: they are stored with the layout they
+// were built with, then the buttons' new mode is stored.
+void MainWindow::gatherAll()
+{
+    tables->gatherInputTable();
+    tables->gatherValveTable();
+    tables->gatherSensorTables();
+    gatherPhones();
+    gatherRelayPositions();
+    gatherPollingMode();
+    gatherClock();
+}
+
+namespace {
+
+QList<QLineEdit *> phoneEdits(Ui::MainWindow *ui)
+{
+    return {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3,
+            ui->lineEdit_4, ui->lineEdit_5, ui->lineEdit_6};
+}
+
+QList<QCheckBox *> dialBoxes(Ui::MainWindow *ui)
+{
+    return {ui->checkBox_2, ui->checkBox_3, ui->checkBox_4,
+            ui->checkBox_5, ui->checkBox_6, ui->checkBox_7};
+}
+
+QList<QComboBox *> relayBoxes(Ui::MainWindow *ui)
+{
+    return {ui->comboBoxRelay1, ui->comboBoxRelay2, ui->comboBoxRelay3, ui->comboBoxRelay4};
+}
+
+enum ClockOffset { Hour = 0, Minute = 1, Second = 2, Month = 3, Day = 4, Year = 6 };
+
+} // namespace
+
+void MainWindow::refreshPhones()
+{
+    const QList<QLineEdit *> edits = phoneEdits(ui);
+    const QList<QCheckBox *> boxes = dialBoxes(ui);
+    for (int i = 0; i < ConfigImage::PhoneCount; ++i) {
+        edits.at(i)->setText(image.phoneNumber(i));
+        boxes.at(i)->setChecked(!image.bit(ConfigImage::DialFlags, i));
+    }
+}
+
+// One byte per character, the inverse of refreshPhones: typed numbers are
+// ASCII anyway, and bytes that came from a file or controller go back as
+// they were instead of growing into multi-byte sequences.
+void MainWindow::gatherPhones()
+{
+    const QList<QLineEdit *> edits = phoneEdits(ui);
+    const QList<QCheckBox *> boxes = dialBoxes(ui);
+    for (int i = 0; i < ConfigImage::PhoneCount; ++i) {
+        image.setPhoneNumber(i, edits.at(i)->text().toLatin1());
+        image.setBit(ConfigImage::DialFlags, i, !boxes.at(i)->isChecked());
+    }
+}
+
+void MainWindow::refreshRelayPositions()
+{
+    const QList<QComboBox *> boxes = relayBoxes(ui);
+    for (int k = 0; k < RelayCount; ++k)
+        boxes.at(k)->setCurrentText(
+            ConfigImage::relayPositionText(image.bit(ConfigImage::RelayPositions, k)));
+}
+
+void MainWindow::gatherRelayPositions()
+{
+    const QList<QComboBox *> boxes = relayBoxes(ui);
+    for (int k = 0; k < RelayCount; ++k)
+        image.setBit(ConfigImage::RelayPositions, k,
+                     ConfigImage::relayPositionFromText(boxes.at(k)->currentText()));
+}
+
+// Any mode but 0 is the addressed one, as in the tables, so that buttons,
+// tables and the next gather (which stores 1) all agree.
+void MainWindow::refreshPollingMode()
+{
+    const bool addressed = image.word(ConfigImage::PollingMode) != 0;
+    ui->radioButtonModeAdr->setChecked(addressed);
+    ui->radioButtonModeNoAdr->setChecked(!addressed);
+}
+
+void MainWindow::gatherPollingMode()
+{
+    image.setWord(ConfigImage::PollingMode, ui->radioButtonModeAdr->isChecked() ? 1 : 0);
+}
+
+void MainWindow::refreshClock()
+{
+    const QTime time(image.ClockBlock[Hour], image.ClockBlock[Minute], image.ClockBlock[Second]);
+    if (time.isValid())
+        ui->timeEdit->setTime(time);
+    const int year = 2000 + (image.ClockBlock[Year] | (image.ClockBlock[Year + 1] << 8));
+    const QDate date(year, image.ClockBlock[Month], image.ClockBlock[Day]);
+    if (date.isValid() && date >= ui->dateEdit->minimumDate()
+        && date <= ui->dateEdit->maximumDate())
+        ui->dateEdit->setDate(date);
+}
+
+// Byte 5 is not the editor's: it keeps whatever was read or loaded.
+void MainWindow::gatherClock()
+{
+    const QTime time = ui->timeEdit->time();
+    const QDate date = ui->dateEdit->date();
+    const int year = qBound(0, date.year() - 2000, 0xFFFF);
+    image.ClockBlock[Hour] = quint8(time.hour());
+    image.ClockBlock[Minute] = quint8(time.minute());
+    image.ClockBlock[Second] = quint8(time.second());
+    image.ClockBlock[Month] = quint8(date.month());
+    image.ClockBlock[Day] = quint8(date.day());
+    image.ClockBlock[Year] = quint8(year & 0xFF);
+    image.ClockBlock[Year + 1] = quint8(year >> 8);
+}
+
+// ---- timer and transfer -----------------------------------------------------
+
+void MainWindow::Timer()
+{
+    if (ui->checkBox->isChecked()) {
+        ui->timeEdit->setTime(QTime::currentTime());
+        ui->dateEdit->setDate(QDate::currentDate());
+    }
+    const int ticks = statusCountdown;
+    // Past zero the count has done its work; holding it at -1 keeps it from
+    // running on for ever.
+    if (ticks >= 0)
+        statusCountdown = ticks - 1;
+    if (ticks == 0)
+        ui->statusBar->showMessage(QStringLiteral(" "));
+}
+
+void MainWindow::Message(const QString Texst)
+{
+    QMessageBox::critical(this, tr("Внимание"), Texst, QMessageBox::Ok);
+    hideProgress();
+    setTransferActionsEnabled(true);
+}
+
+void MainWindow::StatusBarMessage(const QString Texst)
+{
+    hideProgress();
+    statusCountdown = StatusTicks;
+    ui->statusBar->showMessage(Texst);
+}
+
+void MainWindow::ReadComplete()
+{
+    worker->applyReadResult(image);
+    refreshAll();
+    setTransferActionsEnabled(true);
+}
+
+void MainWindow::WriteComplete()
+{
+    setTransferActionsEnabled(true);
+}
+
+void MainWindow::on_actionSettings_triggered()
+{
+    settingsDialog->exec();
+}
+
+void MainWindow::on_actionRead_triggered()
+{
+    startTransfer(MyThread::ReadMode, ReadSteps);
+    modified = true;
+}
+
+void MainWindow::on_actionWrite_triggered()
+{
+    gatherAll();
+    worker->setImage(image);
+    startTransfer(MyThread::WriteMode, WriteSteps);
+}
+
+void MainWindow::startTransfer(int mode, int lastStep)
+{
+    progressBar->setRange(0, lastStep);
+    progressBar->setValue(0);
+    progressBar->show();
+    const Settings link = settingsDialog->settings();
+    worker->setPort(LinkWorker::devicePath(link.portName), link.baudRate, link.address);
+    worker->setMode(mode);
+    worker->resume();
+    setTransferActionsEnabled(false);
+}
+
+// Steps past the bar's range (the tail of a read or the commit of a write)
+// leave it full.
+void MainWindow::setProgress(int step)
+{
+    progressBar->setValue(qBound(progressBar->minimum(), step, progressBar->maximum()));
+}
+
+void MainWindow::setTransferActionsEnabled(bool enabled)
+{
+    ui->actionSettings->setEnabled(enabled);
+    ui->actionRead->setEnabled(enabled);
+    ui->actionWrite->setEnabled(enabled);
+}
+
+void MainWindow::hideProgress()
+{
+    progressBar->hide();
+    progressBar->setValue(0);
+}
+
+// ---- edits that mark the configuration as changed ---------------------------
+
+void MainWindow::switchPollingMode()
+{
+    modified = true;
+    gatherAll();
+    refreshAll();
+}
+
+void MainWindow::on_radioButtonModeNoAdr_clicked() { switchPollingMode(); }
+void MainWindow::on_radioButtonModeAdr_clicked() { switchPollingMode(); }
+
+void MainWindow::on_tableDiscreteInput_doubleClicked(const QModelIndex &) { modified = true; }
+void MainWindow::on_tableValve_doubleClicked(const QModelIndex &) { modified = true; }
+void MainWindow::on_tableSensorThres1_doubleClicked(const QModelIndex &) { modified = true; }
+void MainWindow::on_tableSensorThres2_doubleClicked(const QModelIndex &) { modified = true; }
+void MainWindow::on_tableSensorDefect_doubleClicked(const QModelIndex &) { modified = true; }
+void MainWindow::on_tableSensorFire_doubleClicked(const QModelIndex &) { modified = true; }
+
+void MainWindow::on_lineEdit_textChanged(const QString &) { modified = true; }
+void MainWindow::on_lineEdit_2_textChanged(const QString &) { modified = true; }
+void MainWindow::on_lineEdit_3_textChanged(const QString &) { modified = true; }
+void MainWindow::on_lineEdit_4_textChanged(const QString &) { modified = true; }
+void MainWindow::on_lineEdit_5_textChanged(const QString &) { modified = true; }
+void MainWindow::on_lineEdit_6_textChanged(const QString &) { modified = true; }
+
+void MainWindow::on_checkBox_clicked() { modified = true; }
+void MainWindow::on_checkBox_2_clicked() { modified = true; }
+void MainWindow::on_checkBox_3_clicked() { modified = true; }
+void MainWindow::on_checkBox_4_clicked() { modified = true; }
+void MainWindow::on_checkBox_5_clicked() { modified = true; }
+void MainWindow::on_checkBox_6_clicked() { modified = true; }
+void MainWindow::on_checkBox_7_clicked() { modified = true; }
+
+void MainWindow::on_comboBoxRelay1_currentIndexChanged(int) { modified = true; }
+void MainWindow::on_comboBoxRelay2_currentIndexChanged(int) { modified = true; }
+void MainWindow::on_comboBoxRelay3_currentIndexChanged(int) { modified = true; }
+void MainWindow::on_comboBoxRelay4_currentIndexChanged(int) { modified = true; }
+
+void MainWindow::assignToAll(int assignment)
+{
+    tables->applyToAll(ConfigTables::Assignment(assignment));
+    modified = true;
+}
+
+void MainWindow::on_pushButtonDiscreteInputType_clicked() { assignToAll(ConfigTables::DiscreteInputType); }
+void MainWindow::on_pushButtonDiscreteInputName_clicked() { assignToAll(ConfigTables::DiscreteInputName); }
+void MainWindow::on_pushButtonDiscreteInputRelay_clicked() { assignToAll(ConfigTables::DiscreteInputRelay); }
+void MainWindow::on_pushButtonvDiscreteInputValve_clicked() { assignToAll(ConfigTables::DiscreteInputValve); }
+void MainWindow::on_pushButtonDiscreteInputDelay_clicked() { assignToAll(ConfigTables::DiscreteInputDelay); }
+void MainWindow::on_pushButtonValveEventBreack_clicked() { assignToAll(ConfigTables::ValveEventBreack); }
+void MainWindow::on_pushButtonValveEventClose_clicked() { assignToAll(ConfigTables::ValveEventClose); }
+void MainWindow::on_pushButtonRelayValveClose_clicked() { assignToAll(ConfigTables::RelayValveClose); }
+void MainWindow::on_pushButtonSensorThres1Relay_clicked() { assignToAll(ConfigTables::SensorThres1Relay); }
+void MainWindow::on_pushButtonSensorThres1Valve_clicked() { assignToAll(ConfigTables::SensorThres1Valve); }
+void MainWindow::on_pushButtonSensorThres2Relay_clicked() { assignToAll(ConfigTables::SensorThres2Relay); }
+void MainWindow::on_pushButtonSensorThres2Valve_clicked() { assignToAll(ConfigTables::SensorThres2Valve); }
+void MainWindow::on_pushButtonSensorDefectRelay_clicked() { assignToAll(ConfigTables::SensorDefectRelay); }
+void MainWindow::on_pushButtonSensorDefectValve_clicked() { assignToAll(ConfigTables::SensorDefectValve); }
+void MainWindow::on_pushButtonSensorFireRelay_clicked() { assignToAll(ConfigTables::SensorFireRelay); }
+void MainWindow::on_pushButtonSensorFireValve_clicked() { assignToAll(ConfigTables::SensorFireValve); }
+
+// ---- document commands ------------------------------------------------------
+
+// Clears the flag before the refresh: a refresh that changes a number or a
+// relay position marks the fresh document as changed again.
+void MainWindow::NewFile()
+{
+    if (!confirmDiscard())
+        return;
+    modified = false;
+    fileName.clear();
+    image.applyDefaults();
+    refreshAll();
+}
+
+void MainWindow::OpenFile()
+{
+    if (!confirmDiscard())
+        return;
+    const QString chosen = askOpenFileName();
+    if (chosen.isEmpty() || !loadFrom(chosen, false))
+        return;
+    fileName = chosen;
+    modified = false;
+}
+
+void MainWindow::SaveFile()
+{
+    saveDocument();
+}
+
+void MainWindow::SaveAlFile()
+{
+    saveDocumentAs();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!confirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    worker->stopAndWait();
+    event->accept();
+}
+
+// True when the current configuration may be dropped: it is unchanged, the
+// user said No, or said Yes and the save went through.
+bool MainWindow::confirmDiscard()
+{
+    if (!modified)
+        return true;
+    switch (askSaveChanges()) {
+    case QMessageBox::Yes:
+        return saveDocument();
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::saveDocument()
+{
+    if (!fileName.isEmpty())
+        return saveTo(fileName);
+    return saveDocumentAs();
+}
+
+bool MainWindow::saveDocumentAs()
+{
+    const QString chosen = askSaveFileName();
+    return !chosen.isEmpty() && saveTo(chosen);
+}
+
+// The name and the flag change only once the file is safely written.
+bool MainWindow::saveTo(const QString &path)
+{
+    gatherAll();
+    QString error;
+    if (!ConfigFile::save(path, image, &error)) {
+        showCritical(error);
+        return false;
+    }
+    fileName = path;
+    modified = false;
+    return true;
+}
+
+// A file that cannot be read whole leaves the configuration as it was.
+bool MainWindow::loadFrom(const QString &path, bool quiet)
+{
+    QString error;
+    if (!ConfigFile::load(path, &image, &error)) {
+        if (!quiet)
+            showCritical(error);
+        return false;
+    }
+    refreshAll();
+    return true;
+}
+
+void MainWindow::showCritical(const QString &text)
+{
+    QMessageBox::critical(this, tr("Внимание"), text, QMessageBox::Ok);
+}
+
+QString MainWindow::askOpenFileName()
+{
+    return QFileDialog::getOpenFileName(this, tr("Открыть файл"), QString(),
+                                        tr("ВелиДор (*.vlr)"));
+}
+
+QString MainWindow::askSaveFileName()
+{
+    return QFileDialog::getSaveFileName(this, tr("Сохранить файл"),
+                                        QDir::current().filePath(QStringLiteral("ВелиДор")),
+                                        tr("ВелиДор (*.vlr)"));
+}
+
+QMessageBox::StandardButton MainWindow::askSaveChanges()
+{
+    QMessageBox box(QMessageBox::Information, tr("Внимание"), tr("Сохранить изменение в файле"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return QMessageBox::StandardButton(box.exec());
 }

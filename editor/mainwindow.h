@@ -1,12 +1,36 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "configimage.h"
+
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QModelIndex>
+
+#include <memory>
+
+class ConfigTables;
+class MyThread;
+class QAction;
+class QProgressBar;
+class QTimer;
+class SettingsDialog;
 
 namespace Ui {
 class MainWindow;
 }
 
+// The editor's only window: every table and form of the configuration image,
+// the document commands, and the window side of a transfer.
+//
+// For the document tests:
+//  - modified, currentFileName(), configImage(), refreshAll() and gatherAll()
+//    are public;
+//  - the file dialogs and the save prompt go through the protected virtuals
+//    askOpenFileName(), askSaveFileName() and askSaveChanges(); a test
+//    subclass overrides them to answer without a dialog;
+//  - a failed load or save shows a modal critical box "Внимание" with the
+//    error text (drive it with QTimer::singleShot + activeModalWidget).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -15,8 +39,131 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // The configuration has changed since it was last created, loaded or saved.
+    bool modified = false;
+
+    QString currentFileName() const { return fileName; }
+    ConfigImage &configImage() { return image; }
+    const ConfigImage &configImage() const { return image; }
+
+    // Image to every table and form, and back.
+    void refreshAll();
+    void gatherAll();
+
+public slots:
+    void Timer();
+    void Message(const QString Texst);
+    void StatusBarMessage(const QString Texst);
+    void ReadComplete();
+    void WriteComplete();
+
+    void NewFile();
+    void OpenFile();
+    void SaveFile();
+    void SaveAlFile();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+    // Seams for the tests: an empty name means the dialog was cancelled.
+    virtual QString askOpenFileName();
+    virtual QString askSaveFileName();
+    // Yes, No or Cancel.
+    virtual QMessageBox::StandardButton askSaveChanges();
+
+private slots:
+    void on_actionSettings_triggered();
+    void on_actionRead_triggered();
+    void on_actionWrite_triggered();
+
+    void on_radioButtonModeNoAdr_clicked();
+    void on_radioButtonModeAdr_clicked();
+
+    void on_tableDiscreteInput_doubleClicked(const QModelIndex &index);
+    void on_tableValve_doubleClicked(const QModelIndex &index);
+    void on_tableSensorThres1_doubleClicked(const QModelIndex &index);
+    void on_tableSensorThres2_doubleClicked(const QModelIndex &index);
+    void on_tableSensorDefect_doubleClicked(const QModelIndex &index);
+    void on_tableSensorFire_doubleClicked(const QModelIndex &index);
+
+    void on_lineEdit_textChanged(const QString &arg1);
+    void on_lineEdit_2_textChanged(const QString &arg1);
+    void on_lineEdit_3_textChanged(const QString &arg1);
+    void on_lineEdit_4_textChanged(const QString &arg1);
+    void on_lineEdit_5_textChanged(const QString &arg1);
+    void on_lineEdit_6_textChanged(const QString &arg1);
+
+    void on_checkBox_clicked();
+    void on_checkBox_2_clicked();
+    void on_checkBox_3_clicked();
+    void on_checkBox_4_clicked();
+    void on_checkBox_5_clicked();
+    void on_checkBox_6_clicked();
+    void on_checkBox_7_clicked();
+
+    void on_comboBoxRelay1_currentIndexChanged(int index);
+    void on_comboBoxRelay2_currentIndexChanged(int index);
+    void on_comboBoxRelay3_currentIndexChanged(int index);
+    void on_comboBoxRelay4_currentIndexChanged(int index);
+
+    void on_pushButtonDiscreteInputType_clicked();
+    void on_pushButtonDiscreteInputName_clicked();
+    void on_pushButtonDiscreteInputRelay_clicked();
+    void on_pushButtonvDiscreteInputValve_clicked();
+    void on_pushButtonDiscreteInputDelay_clicked();
+    void on_pushButtonValveEventBreack_clicked();
+    void on_pushButtonValveEventClose_clicked();
+    void on_pushButtonRelayValveClose_clicked();
+    void on_pushButtonSensorThres1Relay_clicked();
+    void on_pushButtonSensorThres1Valve_clicked();
+    void on_pushButtonSensorThres2Relay_clicked();
+    void on_pushButtonSensorThres2Valve_clicked();
+    void on_pushButtonSensorDefectRelay_clicked();
+    void on_pushButtonSensorDefectValve_clicked();
+    void on_pushButtonSensorFireRelay_clicked();
+    void on_pushButtonSensorFireValve_clicked();
+
+    void setProgress(int step);
+
 private:
+    void createWorker();
+    void setInitialSelections();
+    void installPhoneValidator();
+    void connectFileActions();
+    void createProgressBar();
+
+    void refreshPhones();
+    void gatherPhones();
+    void refreshRelayPositions();
+    void gatherRelayPositions();
+    void refreshPollingMode();
+    void gatherPollingMode();
+    void refreshClock();
+    void gatherClock();
+    void switchPollingMode();
+    void assignToAll(int assignment);
+
+    void startTransfer(int mode, int lastStep);
+    void setTransferActionsEnabled(bool enabled);
+    void hideProgress();
+
+    // Document steps; each answers whether it went through.
+    bool confirmDiscard();
+    bool saveDocument();
+    bool saveDocumentAs();
+    bool saveTo(const QString &path);
+    bool loadFrom(const QString &path, bool quiet);
+    void showCritical(const QString &text);
+
     Ui::MainWindow *ui;
+    ConfigImage image;
+    std::unique_ptr<ConfigTables> tables;
+    SettingsDialog *settingsDialog = nullptr;
+    QTimer *timer = nullptr;
+    MyThread *worker = nullptr;
+    QProgressBar *progressBar = nullptr;
+    QString fileName;
+    int statusCountdown = 0;
 };
 
 #endif // MAINWINDOW_H
