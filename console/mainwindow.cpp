@@ -1,6 +1,16 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "eventrow.h"
+#include "mediaalarmsound.h"
+#include "mythread.h"
+#include "settingsdialog.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+
 // The pictures live in a static library: without an explicit registration the
 // linker drops them. Outside any namespace, as Q_INIT_RESOURCE requires.
 static void registerResources()
@@ -13,14 +23,255 @@ static void registerResources()
 }
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent)
-    , ui(new Ui::MainWindow)
+    : QMainWindow(parent),
+      catalogue(EventCatalogue::Console),
+      ui(new Ui::MainWindow),
+      trayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); })
 {
     registerResources();
     ui->setupUi(this);
+
+    createTray();
+    quitting = false;
+
+    settingsDialog = new SettingsDialog(this);
+
+    timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &MainWindow::Timer);
+    timer->start(500);
+
+    createWorker();
+
+    collectLamps();
+    pendingLamps.clear();
+    shownLamps.clear();
+    blinkPhase = false;
+    drawLamps();
+
+    setPollingActions(false);
+
+    alarmSound = new MediaAlarmSound(QStringLiteral("Alarm.wav"), this);
+
+    // However the application ends, the worker is stopped before the window
+    // and its thread object go away.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::stopWorker);
 }
 
 MainWindow::~MainWindow()
 {
+    stopWorker();
+    delete worker;
     delete ui;
+}
+
+void MainWindow::setAlarmSound(AlarmSound *sound)
+{
+    delete alarmSound;
+    alarmSound = sound;
+    alarmSound->setParent(this);
+}
+
+void MainWindow::setTrayAvailableCheck(std::function<bool()> check)
+{
+    trayAvailable = std::move(check);
+}
+
+bool MainWindow::isWorkerRunning() const
+{
+    return worker && worker->isRunning();
+}
+
+void MainWindow::createTray()
+{
+    minimizeAction = new QAction(tr("Свернуть"), this);
+    connect(minimizeAction, &QAction::triggered, this, &QWidget::hide);
+    restoreAction = new QAction(tr("Восстановить"), this);
+    connect(restoreAction, &QAction::triggered, this, &QWidget::showNormal);
+    quitAction = new QAction(tr("Выход"), this);
+    connect(quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
+
+    trayIconMenu = new QMenu(this);
+    trayIconMenu->addAction(minimizeAction);
+    trayIconMenu->addAction(restoreAction);
+    trayIconMenu->addAction(quitAction);
+
+    trayIcon = new QSystemTrayIcon(this);
+    trayIcon->setIcon(QIcon(QStringLiteral(":/images/Tarvik.png")));
+    trayIcon->setContextMenu(trayIconMenu);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::trayIconActivated);
+    trayIcon->show();
+}
+
+void MainWindow::createWorker()
+{
+    worker = new MyThread;
+    connect(worker, &MyThread::Signal, this, &MainWindow::Message);
+    qRegisterMetaType<AlarmType>("AlarmType");
+    connect(worker, &MyThread::SignalAlarmAll, this, &MainWindow::TableAlarmAllSet);
+    connect(worker, &MyThread::SignalAlarmAllClear, this, &MainWindow::TableAlarmAllClear);
+    connect(worker, &MyThread::SignalAlarmCurrent, this, &MainWindow::TableAlarmCurrentSet);
+    connect(worker, &MyThread::SignalAlarmCurrentClear, this,
+            &MainWindow::TableAlarmCurrentClear);
+    connect(worker, &MyThread::SignalVpk, this, &MainWindow::VpkSet);
+    worker->start(QThread::InheritPriority);
+}
+
+void MainWindow::collectLamps()
+{
+    lamps[LampState::JobLamp] = { ui->label_Job_grey, ui->label_Job_green };
+    lamps[LampState::ThresCoLamp] = { ui->label_ThresCO_grey, ui->label_ThresCO_red };
+    lamps[LampState::FaultLamp] = { ui->label_Fault_grey, ui->label_Fault_yellow };
+    lamps[LampState::FireLamp] = { ui->label_Fire_grey, ui->label_Fire_red };
+    lamps[LampState::ThresChLamp] = { ui->label_ThresCH_grey, ui->label_ThresCH_red };
+    lamps[LampState::AlarmPLamp] = { ui->label_AlarmP_grey, ui->label_AlarmP_red };
+    lamps[LampState::BreakingLamp] = { ui->label_Breaking_grey, ui->label_Breaking_red };
+    lamps[LampState::ValveCloseLamp] = { ui->label_ValveClose_grey, ui->label_ValveClose_red };
+    lamps[LampState::AlarmTLamp] = { ui->label_AlarmT_grey, ui->label_AlarmT_red };
+}
+
+void MainWindow::drawLamps()
+{
+    for (int i = 0; i < LampState::LampCount; ++i) {
+        const bool lit = shownLamps.isLit(LampState::Lamp(i), blinkPhase);
+        lamps[i].lit->setVisible(lit);
+        lamps[i].grey->setVisible(!lit);
+    }
+}
+
+void MainWindow::setPollingActions(bool polling)
+{
+    ui->actionEnablePoll->setEnabled(!polling);
+    ui->actionSettings->setEnabled(!polling);
+    ui->actionDisablePoll->setEnabled(polling);
+    ui->actionNoSound->setEnabled(polling);
+    ui->actionReset->setEnabled(polling);
+}
+
+void MainWindow::on_actionExit_triggered()
+{
+    quitting = true;
+    close();
+}
+
+void MainWindow::on_actionSettings_triggered()
+{
+    settingsDialog->exec();
+}
+
+bool MainWindow::canHideInTray() const
+{
+    return trayIcon->isVisible() && trayAvailable && trayAvailable();
+}
+
+// Without a notification area a hidden window could never come back, so
+// there closing ends the program.
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!quitting && canHideInTray()) {
+        hide();
+        event->ignore();
+        return;
+    }
+    stopWorker();
+    event->accept();
+}
+
+void MainWindow::trayIconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
+        showNormal();
+}
+
+void MainWindow::Timer()
+{
+    blinkPhase = !blinkPhase;
+    shownLamps = pendingLamps;
+    drawLamps();
+}
+
+void MainWindow::Message(const QString Texst)
+{
+    QMessageBox box(QMessageBox::Critical, tr("Внимание"), Texst, QMessageBox::Ok, this);
+    box.exec();
+    setPollingActions(false);
+}
+
+void MainWindow::TableAlarmAllSet(AlarmType Alarm)
+{
+    appendEvent(ui->tableAlarmAll, Alarm);
+}
+
+void MainWindow::TableAlarmAllClear()
+{
+    emptyTable(ui->tableAlarmAll);
+}
+
+void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
+{
+    appendEvent(ui->tableAlarmCurrent, Alarm);
+    alarmSound->play();
+    if (!isVisible())
+        showNormal();
+}
+
+void MainWindow::TableAlarmCurrentClear()
+{
+    emptyTable(ui->tableAlarmCurrent);
+    alarmSound->stop();
+}
+
+void MainWindow::VpkSet(quint32 Vpk)
+{
+    pendingLamps = LampState::fromVpk(Vpk);
+}
+
+void MainWindow::on_actionDisablePoll_triggered()
+{
+    worker->pause();
+    setPollingActions(false);
+}
+
+void MainWindow::on_actionEnablePoll_triggered()
+{
+    const Settings settings = settingsDialog->settings();
+    worker->setPort(LinkWorker::devicePath(settings.portName), settings.baudRate,
+                    settings.address);
+    worker->resume();
+    setPollingActions(true);
+}
+
+void MainWindow::on_actionReset_triggered()
+{
+    worker->requestReset();
+}
+
+void MainWindow::on_actionNoSound_triggered()
+{
+    alarmSound->stop();
+}
+
+void MainWindow::appendEvent(QTableWidget *table, const AlarmType &alarm)
+{
+    const EventRow row = EventRow::from(alarm, catalogue);
+    const int rowIndex = table->rowCount();
+    table->insertRow(rowIndex);
+    const QString texts[] = { row.name, row.time, row.date };
+    for (int column = 0; column < 3; ++column) {
+        auto *item = new QTableWidgetItem(texts[column]);
+        item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+        table->setItem(rowIndex, column, item);
+    }
+    table->selectRow(rowIndex);
+}
+
+void MainWindow::emptyTable(QTableWidget *table)
+{
+    table->clearContents();
+    table->setRowCount(0);
+}
+
+void MainWindow::stopWorker()
+{
+    if (worker)
+        worker->stopAndWait();
 }

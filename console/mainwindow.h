@@ -1,12 +1,31 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "alarmtype.h"
+#include "eventcatalogue.h"
+#include "lampstate.h"
+
 #include <QMainWindow>
+#include <QSystemTrayIcon>
+
+#include <array>
+#include <functional>
+
+class AlarmSound;
+class MyThread;
+class QAction;
+class QLabel;
+class QMenu;
+class QTableWidget;
+class QTimer;
+class SettingsDialog;
 
 namespace Ui {
 class MainWindow;
 }
 
+// The console's window: the lamp panel driven by the controller's status
+// word, the current and all-events tables, the looping alarm and the tray.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -15,8 +34,72 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Seams for tests: the window takes the sound; the check tells whether the
+    // desktop has a notification area to hide the window in.
+    void setAlarmSound(AlarmSound *sound);
+    void setTrayAvailableCheck(std::function<bool()> check);
+
+    // False once the worker has been stopped for the application's end.
+    bool isWorkerRunning() const;
+
+private slots:
+    void on_actionExit_triggered();
+    void on_actionSettings_triggered();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+public slots:
+    void trayIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void Timer();
+    void Message(const QString Texst);
+    void TableAlarmAllSet(AlarmType Alarm);
+    void TableAlarmAllClear();
+    void TableAlarmCurrentSet(AlarmType Alarm);
+    void TableAlarmCurrentClear();
+    void VpkSet(quint32 Vpk);
+
+private slots:
+    void on_actionDisablePoll_triggered();
+    void on_actionEnablePoll_triggered();
+    void on_actionReset_triggered();
+    void on_actionNoSound_triggered();
+
 private:
+    struct Lamp
+    {
+        QLabel *grey;
+        QLabel *lit;
+    };
+
+    void createTray();
+    void createWorker();
+    void collectLamps();
+    void drawLamps();
+    void setPollingActions(bool polling);
+    void appendEvent(QTableWidget *table, const AlarmType &alarm);
+    static void emptyTable(QTableWidget *table);
+    void stopWorker();
+    bool canHideInTray() const;
+
+    EventCatalogue catalogue;
     Ui::MainWindow *ui;
+    QAction *minimizeAction = nullptr;
+    QAction *restoreAction = nullptr;
+    QAction *quitAction = nullptr;
+    QMenu *trayIconMenu = nullptr;
+    QSystemTrayIcon *trayIcon = nullptr;
+    bool quitting = false;
+    SettingsDialog *settingsDialog = nullptr;
+    QTimer *timer = nullptr;
+    MyThread *worker = nullptr;
+    AlarmSound *alarmSound = nullptr;
+    std::function<bool()> trayAvailable;
+
+    std::array<Lamp, LampState::LampCount> lamps{};
+    LampState pendingLamps;
+    LampState shownLamps;
+    bool blinkPhase = false;
 };
 
 #endif // MAINWINDOW_H

@@ -1,0 +1,3 @@
+#include "alarmsound.h"
+
+AlarmSound::~AlarmSound() = default;
