@@ -131,6 +131,7 @@ private slots:
     void resumedRunContinuesWhereItStopped();
     void pausesMidHandshakeDeliverOnce();
     void failedOpenHaltsAndRetries();
+    void quickPauseResumeKeepsOneLink();
     void stopEndsThreadPromptly();
 };
 
@@ -305,6 +306,27 @@ void TestConsoleWorker::failedOpenHaltsAndRetries()
     rig.worker->resume();
     QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.entries.last().vpk == 0x00400101u, 10000);
     QCOMPARE(rig.recorder.count(Recorder::Text), 1);
+}
+
+void TestConsoleWorker::quickPauseResumeKeepsOneLink()
+{
+    // Stop and Start pressed while a poll step is still in flight: the run
+    // goes on or restarts, and never leaves a second link open.
+    Rig rig;
+    QVERIFY2(rig.sim.isReady(), qPrintable(rig.sim.errorString()));
+    rig.sim.setDelay(3);
+    rig.worker->resume();
+    for (int i = 0; i < 40; ++i) {
+        QTest::qWait(4);
+        rig.worker->pause();
+        QThread::usleep(500 * quint64(i % 8));
+        rig.worker->resume();
+    }
+    QTest::qWait(20);
+    QCOMPARE(LinkWorker::liveContexts(), 1);
+    rig.worker->pause();
+    QTRY_VERIFY(rig.parked());
+    QCOMPARE(LinkWorker::liveContexts(), 0);
 }
 
 void TestConsoleWorker::stopEndsThreadPromptly()
