@@ -190,7 +190,7 @@ void Simulator::serve(SimPort &port)
     if (length <= 0) {
         if (length == 0)
             port.renewContext();
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> locker(mutex);
         if (length == 0)
             ++stats.otherSlave;
         else
@@ -207,7 +207,7 @@ Simulator::Answer Simulator::prepareAnswer(const quint8 *frame, int length)
 {
     const RtuFrame::Request request = RtuFrame::describe(frame, length);
     const bool broadcast = request.slave == 0;
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     ++stats.requests;
     Answer answer;
     answer.function = request.function;
@@ -345,7 +345,7 @@ bool Simulator::pause(int milliseconds)
 void Simulator::demoTick()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     if (!demo || now < nextDemoAt)
         return;
     demo->step(state, QDateTime::fromMSecsSinceEpoch(now));
@@ -355,43 +355,43 @@ void Simulator::demoTick()
 
 ControllerState Simulator::stateCopy() const
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     return state;
 }
 
 FaultPlan Simulator::faultsCopy() const
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     return faults;
 }
 
 QVector<RequestRecord> Simulator::requestLog() const
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     return log;
 }
 
 void Simulator::clearRequestLog()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     log.clear();
 }
 
 Simulator::Statistics Simulator::statistics() const
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     return stats;
 }
 
 void Simulator::resetStatistics()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     stats = Statistics();
 }
 
 void Simulator::setDemo(bool enabled, int periodMs)
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     if (!enabled) {
         demo.reset();
         return;
@@ -404,6 +404,6 @@ void Simulator::setDemo(bool enabled, int periodMs)
 
 bool Simulator::demoEnabled() const
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     return demo != nullptr;
 }

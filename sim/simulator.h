@@ -5,14 +5,13 @@
 #include "faultplan.h"
 #include "requestrecord.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -68,13 +67,13 @@ public:
     template <typename F>
     auto withState(F f) -> decltype(f(std::declval<ControllerState &>()))
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> locker(mutex);
         return f(state);
     }
     template <typename F>
     auto withFaults(F f) -> decltype(f(std::declval<FaultPlan &>()))
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> locker(mutex);
         return f(faults);
     }
     ControllerState stateCopy() const;
@@ -105,7 +104,7 @@ private:
     void wake();
 
     Options opts;
-    mutable QMutex mutex;
+    mutable std::mutex mutex;
     ControllerState state;
     FaultPlan faults;
     QVector<RequestRecord> log;
