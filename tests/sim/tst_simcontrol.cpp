@@ -1,7 +1,10 @@
 #include "controlcommands.h"
+#include "controlserver.h"
 #include "demoscript.h"
 #include "simulator.h"
 
+#include <QLocalSocket>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +24,7 @@ private slots:
     void malformedCommandsChangeNothing_data();
     void malformedCommandsChangeNothing();
     void demoRaisesAndClearsEvents();
+    void controlSocketAnswersLineByLine();
 };
 
 void TestSimControl::eventsAndLists()
@@ -199,6 +203,33 @@ void TestSimControl::demoRaisesAndClearsEvents()
         if (event.source >= SimEvent::DeviceBase)
             QVERIFY(event.source <= SimEvent::deviceSource(DemoScript::SensorAddresses));
     }
+}
+
+void TestSimControl::controlSocketAnswersLineByLine()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("control"));
+    Simulator sim;
+    ControlCommands commands(sim);
+    ControlServer server(commands);
+    QString error;
+    QVERIFY2(server.listen(path, &error), qPrintable(error));
+    QSignalSpy quit(&server, &ControlServer::quitRequested);
+
+    QLocalSocket client;
+    client.connectToServer(path);
+    QVERIFY(client.waitForConnected(1000));
+    // Two commands in one write, the second split across writes.
+    client.write("event current 33 0\nstatus 0x");
+    client.flush();
+    QTRY_VERIFY(client.canReadLine());
+    QCOMPARE(client.readLine(), QByteArray("ok\n"));
+    client.write("20\nquit\n");
+    QTRY_COMPARE(quit.count(), 1);
+    QTRY_VERIFY(client.bytesAvailable() >= 6);
+    QCOMPARE(client.readAll(), QByteArray("ok\nok\n"));
+    QCOMPARE(sim.stateCopy().currentEvents().size(), 1);
+    QCOMPARE(sim.stateCopy().statusWord(), 0x20u);
 }
 
 QTEST_GUILESS_MAIN(TestSimControl)
