@@ -200,7 +200,6 @@ private slots:
     void shrinkingListRefetchesFromStart();
     void stuckAcknowledgeGivesUpAtTheLimit();
     void sixthConsecutiveFailureGivesUp();
-    void failedRecordReadIsRepeatedWithoutHandshake();
     void interruptedHandshakeDeliversOnce();
     void resetSharesCurrentReaderErrors();
     void resetTriedAfterFailedStep();
@@ -383,23 +382,6 @@ void TestEventListReader::sixthConsecutiveFailureGivesUp()
     QVERIFY(!r.reader.step(link));
     QCOMPARE(r.reader.state(), EventListReader::ReadRecord);
     QVERIFY(r.delivered.isEmpty());
-}
-
-void TestEventListReader::failedRecordReadIsRepeatedWithoutHandshake()
-{
-    ScriptedController link;
-    link.currentList = events(2);
-    RecordingReader r;
-    QVERIFY(r.reader.step(link));
-    QVERIFY(r.reader.step(link));
-    link.failAddress = 1019;
-    link.failAddressTimes = 1;
-    QVERIFY(r.reader.step(link)); // ack matches, record fails
-    QCOMPARE(r.reader.state(), EventListReader::ReadRecord);
-    link.log.clear();
-    QVERIFY(r.reader.step(link));
-    QCOMPARE(link.log, (QVector<Request>{{'I', 1019, 5}}));
-    QCOMPARE(r.delivered, link.currentList.mid(0, 1));
 }
 
 void TestEventListReader::interruptedHandshakeDeliversOnce()
