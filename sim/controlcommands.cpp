@@ -2,6 +2,8 @@
 
 #include "simulator.h"
 
+#include <QHash>
+
 namespace {
 
 const QString Ok = QStringLiteral("ok");
@@ -87,50 +89,47 @@ QString ControlCommands::helpText()
 
 QString ControlCommands::execute(const QString &line)
 {
+    using Handler = QString (ControlCommands::*)(const QStringList &);
+    static const QHash<QString, Handler> handlers = {
+        {QStringLiteral("help"), &ControlCommands::help},
+        {QStringLiteral("quit"), &ControlCommands::quitCommand},
+        {QStringLiteral("exit"), &ControlCommands::quitCommand},
+        {QStringLiteral("event"), &ControlCommands::event},
+        {QStringLiteral("events"), &ControlCommands::events},
+        {QStringLiteral("remove"), &ControlCommands::remove},
+        {QStringLiteral("clear"), &ControlCommands::clear},
+        {QStringLiteral("status"), &ControlCommands::status},
+        {QStringLiteral("commit"), &ControlCommands::commit},
+        {QStringLiteral("sim"), &ControlCommands::simCard},
+        {QStringLiteral("ack"), &ControlCommands::ack},
+        {QStringLiteral("fault"), &ControlCommands::fault},
+        {QStringLiteral("get"), &ControlCommands::get},
+        {QStringLiteral("set"), &ControlCommands::set},
+        {QStringLiteral("save"), &ControlCommands::save},
+        {QStringLiteral("load"), &ControlCommands::load},
+        {QStringLiteral("demo"), &ControlCommands::demo},
+        {QStringLiteral("stats"), &ControlCommands::statistics},
+        {QStringLiteral("requests"), &ControlCommands::requests},
+    };
     const QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.isEmpty())
         return QString();
     const QString command = words.first().toLower();
-    const QStringList args = words.mid(1);
-    if (command == QLatin1String("help"))
-        return helpText();
-    if (command == QLatin1String("quit") || command == QLatin1String("exit")) {
-        quit = true;
-        return Ok;
-    }
-    if (command == QLatin1String("event"))
-        return event(args);
-    if (command == QLatin1String("events"))
-        return events();
-    if (command == QLatin1String("remove"))
-        return remove(args);
-    if (command == QLatin1String("clear"))
-        return clear(args);
-    if (command == QLatin1String("status"))
-        return status(args);
-    if (command == QLatin1String("commit"))
-        return commit(args);
-    if (command == QLatin1String("sim"))
-        return simCard(args);
-    if (command == QLatin1String("ack"))
-        return ack(args);
-    if (command == QLatin1String("fault"))
-        return fault(args);
-    if (command == QLatin1String("get"))
-        return get(args);
-    if (command == QLatin1String("set"))
-        return set(args);
-    if (command == QLatin1String("save"))
-        return save(args);
-    if (command == QLatin1String("load"))
-        return load(args);
-    if (command == QLatin1String("demo"))
-        return demo(args);
-    if (command == QLatin1String("stats"))
-        return statistics();
-    if (command == QLatin1String("requests"))
-        return requests(args);
-    return failure(QStringLiteral("unknown command \"%1\"; try help").arg(command));
+    const Handler handler = handlers.value(command);
+    if (!handler)
+        return failure(QStringLiteral("unknown command \"%1\"; try help").arg(command));
+    return (this->*handler)(words.mid(1));
+}
+
+QString ControlCommands::help(const QStringList &)
+{
+    return helpText();
+}
+
+QString ControlCommands::quitCommand(const QStringList &)
+{
+    quit = true;
+    return Ok;
 }
 
 QString ControlCommands::event(const QStringList &args)
@@ -149,7 +148,7 @@ QString ControlCommands::event(const QStringList &args)
     return Ok;
 }
 
-QString ControlCommands::events() const
+QString ControlCommands::events(const QStringList &)
 {
     const ControllerState state = sim.stateCopy();
     QStringList lines;
@@ -392,7 +391,7 @@ QString ControlCommands::demo(const QStringList &args)
     return Ok;
 }
 
-QString ControlCommands::statistics() const
+QString ControlCommands::statistics(const QStringList &)
 {
     const Simulator::Statistics s = sim.statistics();
     return QStringLiteral("requests %1, answered %2 (exceptions %3), unanswered %4, "
@@ -406,7 +405,7 @@ QString ControlCommands::statistics() const
         .arg(sim.faultsCopy().describe());
 }
 
-QString ControlCommands::requests(const QStringList &args) const
+QString ControlCommands::requests(const QStringList &args)
 {
     qint64 wanted = 20;
     if (args.size() > 1 || (args.size() == 1 && !number(args.first(), 1, Simulator::MaxLoggedRequests, &wanted)))

@@ -23,6 +23,8 @@ public:
     static QString helpText();
 
 private:
+    QString help(const QStringList &args);
+    QString quitCommand(const QStringList &args);
     QString event(const QStringList &args);
     QString clear(const QStringList &args);
     QString remove(const QStringList &args);
@@ -37,9 +39,9 @@ private:
     QString save(const QStringList &args);
     QString load(const QStringList &args);
     QString demo(const QStringList &args);
-    QString statistics() const;
-    QString requests(const QStringList &args) const;
-    QString events() const;
+    QString statistics(const QStringList &args);
+    QString requests(const QStringList &args);
+    QString events(const QStringList &args);
 
     Simulator &sim;
     QString defaultSavePath;

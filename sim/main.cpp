@@ -130,6 +130,7 @@ bool openPorts(Simulator &simulator, const SimSettings &s)
     return true;
 }
 
+#ifdef Q_OS_UNIX
 // SIGINT and SIGTERM end the event loop, so links are removed and the
 // configuration saved as on "quit".
 int signalPipe[2] = {-1, -1};
@@ -141,6 +142,7 @@ void onSignal(int)
         // Nothing to do in a signal handler.
     }
 }
+#endif
 
 void quitOnSignals(QCoreApplication &app)
 {

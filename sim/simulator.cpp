@@ -1,7 +1,6 @@
 #include "simulator.h"
 
 #include "demoscript.h"
-#include "rtuframe.h"
 #include "simport.h"
 
 #include <QDateTime>
@@ -206,7 +205,6 @@ void Simulator::serve(SimPort &port)
 Simulator::Answer Simulator::prepareAnswer(const quint8 *frame, int length)
 {
     const RtuFrame::Request request = RtuFrame::describe(frame, length);
-    const bool broadcast = request.slave == 0;
     std::lock_guard<std::mutex> locker(mutex);
     ++stats.requests;
     Answer answer;
@@ -218,44 +216,61 @@ Simulator::Answer Simulator::prepareAnswer(const quint8 *frame, int length)
         answer.kind = Answer::Exception;
         answer.exception = SlaveDeviceFailure;
     } else if (action != FaultPlan::Drop) {
-        answer.exception = validate(request.function, request.address, request.count,
-                                    request.byteCount, length);
-        answer.kind = answer.exception ? Answer::Exception : Answer::Normal;
-        if (!answer.exception && !(broadcast && request.function != RtuFrame::WriteSingle
-                                   && request.function != RtuFrame::WriteMultiple))
-            applyRequest(frame, length, request.function, request.address, request.count, answer);
+        serveRequest(request, frame, length, answer);
     }
-    if (broadcast)
+    if (request.slave == 0) // a broadcast is carried out but never answered
         answer.kind = Answer::None;
-    if (action == FaultPlan::BrokenCrc && answer.kind != Answer::None) {
-        const QByteArray good = answer.kind == Answer::Exception
-            ? RtuFrame::exceptionAnswer(request.slave, request.function, answer.exception)
-            : !answer.values.isEmpty()
-                ? RtuFrame::readAnswer(request.slave, request.function, answer.values.constData(), answer.values.size())
-                : RtuFrame::writeAnswer(request, frame[4] << 8 | frame[5]);
-        answer.raw = RtuFrame::withBrokenCrc(good);
-        answer.kind = Answer::Broken;
-    }
+    if (action == FaultPlan::BrokenCrc && answer.kind != Answer::None)
+        breakAnswer(request, frame, answer);
+    recordRequest(request, length, answer);
+    return answer;
+}
 
+void Simulator::serveRequest(const RtuFrame::Request &request, const quint8 *frame, int length,
+                             Answer &answer)
+{
+    answer.exception = validate(request.function, request.address, request.count, request.byteCount, length);
+    answer.kind = answer.exception ? Answer::Exception : Answer::Normal;
+    const bool write = request.function == RtuFrame::WriteSingle || request.function == RtuFrame::WriteMultiple;
+    // Reads have side effects (commit and SIM countdowns): none for a broadcast.
+    if (!answer.exception && (write || request.slave != 0))
+        applyRequest(frame, length, request.function, request.address, request.count, answer);
+}
+
+// The answer the request deserves, with its CRC spoilt on the way.
+void Simulator::breakAnswer(const RtuFrame::Request &request, const quint8 *frame, Answer &answer)
+{
+    QByteArray good;
+    if (answer.kind == Answer::Exception)
+        good = RtuFrame::exceptionAnswer(request.slave, request.function, answer.exception);
+    else if (!answer.values.isEmpty())
+        good = RtuFrame::readAnswer(request.slave, request.function, answer.values.constData(), answer.values.size());
+    else
+        good = RtuFrame::writeAnswer(request, quint16(frame[4] << 8 | frame[5]));
+    answer.raw = RtuFrame::withBrokenCrc(good);
+    answer.kind = Answer::Broken;
+}
+
+void Simulator::recordRequest(const RtuFrame::Request &request, int length, Answer &answer)
+{
     RequestRecord record;
     record.function = request.function;
     record.address = request.address;
     record.count = request.count;
     record.answered = answer.kind != Answer::None;
-    record.exception = answer.kind == Answer::None ? 0 : answer.exception;
+    record.exception = record.answered ? answer.exception : 0;
     if (log.size() >= MaxLoggedRequests)
         log.remove(0, MaxLoggedRequests / 10);
     log.append(record);
-    if (record.answered) {
-        ++stats.answered;
-        if (record.exception)
-            ++stats.exceptions;
-        const int answerBytes = record.exception ? 5 : answer.values.isEmpty() ? 8 : 5 + 2 * answer.values.size();
-        answer.delayMs = faults.delayMs() + lineDelayMs(length, answerBytes);
-    } else {
+    if (!record.answered) {
         ++stats.unanswered;
+        return;
     }
-    return answer;
+    ++stats.answered;
+    if (record.exception)
+        ++stats.exceptions;
+    const int answerBytes = record.exception ? 5 : answer.values.isEmpty() ? 8 : 5 + 2 * answer.values.size();
+    answer.delayMs = faults.delayMs() + lineDelayMs(length, answerBytes);
 }
 
 // The exception a controller gives for a request, 0 when it is served.

@@ -4,6 +4,7 @@
 #include "controllerstate.h"
 #include "faultplan.h"
 #include "requestrecord.h"
+#include "rtuframe.h"
 
 #include <QString>
 #include <QStringList>
@@ -94,6 +95,9 @@ private:
     void run();
     void serve(SimPort &port);
     Answer prepareAnswer(const quint8 *frame, int length);
+    void serveRequest(const RtuFrame::Request &request, const quint8 *frame, int length, Answer &answer);
+    void breakAnswer(const RtuFrame::Request &request, const quint8 *frame, Answer &answer);
+    void recordRequest(const RtuFrame::Request &request, int length, Answer &answer);
     int validate(int function, int address, int count, int byteCount, int length) const;
     void applyRequest(const quint8 *frame, int length, int function, int address, int count,
                       Answer &answer);
