@@ -264,8 +264,11 @@ void MainWindow::appendEvent(QTableWidget *table, const AlarmType &alarm)
     table->selectRow(rowIndex);
 }
 
+// The worker reports an empty list in every cycle.
 void MainWindow::emptyTable(QTableWidget *table)
 {
+    if (table->rowCount() == 0)
+        return;
     table->clearContents();
     table->setRowCount(0);
 }

@@ -20,6 +20,10 @@ MediaAlarmSound::MediaAlarmSound(const QString &fileName, QObject *parent)
 
 void MediaAlarmSound::play()
 {
+    if (playlist->playbackMode() != QMediaPlaylist::CurrentItemInLoop) {
+        playlist->setPlaybackMode(QMediaPlaylist::CurrentItemInLoop);
+        playlist->setCurrentIndex(0);
+    }
     player->play();
 }
 
@@ -33,9 +37,12 @@ QMediaPlayer::State MediaAlarmSound::state() const
     return player->state();
 }
 
-// Stopped before the playlist moves on, so the looping item is not reloaded.
+// After an error the player moves the playlist on, which in a loop reloads the
+// same file at once, failing again and again. Ending the loop here makes it
+// move to no item instead; play() restores it.
 void MediaAlarmSound::onError()
 {
     ++errors;
+    playlist->setPlaybackMode(QMediaPlaylist::CurrentItemOnce);
     player->stop();
 }
