@@ -4,8 +4,6 @@
 #include "simulator.h"
 
 #include <QLocalSocket>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // The text commands of a running simulator and the demo script, on the state
@@ -15,46 +13,43 @@ class TestSimControl : public QObject
     Q_OBJECT
 
 private slots:
-    void eventsAndLists();
-    void statusWord();
+    void eventsAndStatusWord();
     void handshakeBehaviours();
     void faults();
-    void registers();
-    void saveAndLoad();
+    void registersSaveAndLoad();
     void malformedCommandsChangeNothing_data();
     void malformedCommandsChangeNothing();
     void demoRaisesAndClearsEvents();
     void controlSocketAnswersLineByLine();
 };
 
-void TestSimControl::eventsAndLists()
+// Runs the lines in turn; the first reply other than "ok", or nothing.
+static QString failureOf(ControlCommands &commands, std::initializer_list<const char *> lines)
+{
+    for (const char *line : lines) {
+        const QString reply = commands.execute(QString::fromLatin1(line));
+        if (reply != QLatin1String("ok"))
+            return QString::fromLatin1(line) + QStringLiteral(" -> ") + reply;
+    }
+    return QString();
+}
+
+void TestSimControl::eventsAndStatusWord()
 {
     Simulator sim;
     ControlCommands commands(sim);
-    QCOMPARE(commands.execute(QStringLiteral("event current 37 4")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("event log 0x21 9")), QStringLiteral("ok"));
+    QCOMPARE(failureOf(commands, {"event current 37 4", "event log 0x21 9"}), QString());
     ControllerState state = sim.stateCopy();
     QCOMPARE(state.currentEvents().size(), 1);
     QCOMPARE(state.loggedEvents().size(), 2);
-    QCOMPARE(int(state.currentEvents().first().source), 37);
     QCOMPARE(int(state.loggedEvents().last().source), 33);
     QVERIFY(commands.execute(QStringLiteral("events")).contains(QStringLiteral("source 37 code 4")));
     QVERIFY(commands.execute(QStringLiteral("remove 1")).startsWith(QStringLiteral("error")));
-    QCOMPARE(commands.execute(QStringLiteral("remove 0")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("clear log")), QStringLiteral("ok"));
+    QCOMPARE(failureOf(commands, {"remove 0", "clear log", "status 0x418004"}), QString());
     state = sim.stateCopy();
-    QVERIFY(state.currentEvents().isEmpty());
-    QVERIFY(state.loggedEvents().isEmpty());
-}
-
-void TestSimControl::statusWord()
-{
-    Simulator sim;
-    ControlCommands commands(sim);
-    QCOMPARE(commands.execute(QStringLiteral("status 0x418004")), QStringLiteral("ok"));
-    QCOMPARE(sim.stateCopy().statusWord(), 0x418004u);
-    QCOMPARE(commands.execute(QStringLiteral("status auto")), QStringLiteral("ok"));
-    commands.execute(QStringLiteral("event current 33 1"));
+    QVERIFY(state.currentEvents().isEmpty() && state.loggedEvents().isEmpty());
+    QCOMPARE(state.statusWord(), 0x418004u);
+    QCOMPARE(failureOf(commands, {"status auto", "event current 33 1"}), QString());
     QCOMPARE(sim.stateCopy().statusWord(), 0x10000u);
 }
 
@@ -62,13 +57,9 @@ void TestSimControl::handshakeBehaviours()
 {
     Simulator sim;
     ControlCommands commands(sim);
-    QCOMPARE(commands.execute(QStringLiteral("commit 2 never")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("commit 3 99")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("sim busy 4")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("sim ready off")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("ack log frozen")), QStringLiteral("ok"));
+    QCOMPARE(failureOf(commands, {"commit 2 never", "commit 3 99", "sim busy 4", "sim ready off", "ack log frozen"}),
+             QString());
     ControllerState state = sim.stateCopy();
-    QCOMPARE(state.commitReadsBeforeClear(0), 0);
     QCOMPARE(state.commitReadsBeforeClear(1), int(ControllerState::Never));
     QCOMPARE(state.commitReadsBeforeClear(2), 99);
     QVERIFY(state.simCard().pendingAfterCommit);
@@ -83,27 +74,18 @@ void TestSimControl::faults()
 {
     Simulator sim;
     ControlCommands commands(sim);
-    QCOMPARE(commands.execute(QStringLiteral("fault drop 3")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("fault crc 2")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("fault delay 250")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("fault fail 3 441 503 always exception")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("fault silent")), QStringLiteral("ok"));
-    FaultPlan plan = sim.faultsCopy();
-    QCOMPARE(plan.pendingDrops(), 3);
-    QCOMPARE(plan.pendingBrokenCrcs(), 2);
-    QCOMPARE(plan.delayMs(), 250);
-    QVERIFY(plan.isSilent());
-    QCOMPARE(plan.rangeFaults().size(), 1);
-    QCOMPARE(plan.rangeFaults().first().times, int(FaultPlan::Forever));
-    QVERIFY(!plan.rangeFaults().first().silent);
-    QVERIFY(commands.execute(QStringLiteral("fault")).contains(QStringLiteral("drop 3")));
-    QCOMPARE(commands.execute(QStringLiteral("fault resume")), QStringLiteral("ok"));
+    QCOMPARE(failureOf(commands, {"fault drop 3", "fault crc 2", "fault delay 250",
+                                  "fault fail 3 441 503 always exception", "fault silent"}),
+             QString());
+    QCOMPARE(commands.execute(QStringLiteral("fault")),
+             QStringLiteral("faults: silent, drop 3, crc 2, delay 250 ms, fail fc 3 441-503 always exception"));
+    QCOMPARE(failureOf(commands, {"fault resume"}), QString());
     QVERIFY(!sim.faultsCopy().isSilent());
-    QCOMPARE(commands.execute(QStringLiteral("fault clear")), QStringLiteral("ok"));
+    QCOMPARE(failureOf(commands, {"fault clear"}), QString());
     QCOMPARE(sim.faultsCopy().describe(), QStringLiteral("none"));
 
-    // The plan itself: silence first, then drops, range faults, broken CRCs.
-    plan = FaultPlan();
+    // The plan itself: drops first, then range faults, then broken CRCs.
+    FaultPlan plan;
     plan.dropNext(1);
     plan.breakCrcOfNext(1);
     plan.addRangeFault({4, 1019, 1023, 2, false});
@@ -115,40 +97,23 @@ void TestSimControl::faults()
     QVERIFY(plan.rangeFaults().isEmpty());
 }
 
-void TestSimControl::registers()
-{
-    Simulator sim;
-    ControlCommands commands(sim);
-    QCOMPARE(commands.execute(QStringLiteral("set holding 1999 0x3231")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("get holding 1999 2")), QStringLiteral("1999=0x3231 2000=0x0000"));
-    QCOMPARE(commands.execute(QStringLiteral("set input 1029 4")), QStringLiteral("ok"));
-    QCOMPARE(commands.execute(QStringLiteral("get input 1029")), QStringLiteral("1029=0x0004"));
-    QVERIFY(commands.execute(QStringLiteral("set holding 1500 1")).startsWith(QStringLiteral("error")));
-    QVERIFY(commands.execute(QStringLiteral("set input 1030 1")).startsWith(QStringLiteral("error")));
-}
-
-void TestSimControl::saveAndLoad()
+void TestSimControl::registersSaveAndLoad()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("exit.vlr"));
     Simulator sim;
     ControlCommands commands(sim, path);
-    commands.execute(QStringLiteral("set holding 0 0x0203"));
+    QCOMPARE(failureOf(commands, {"set holding 1999 0x3231", "set input 1029 4", "set holding 0 0x0203"}), QString());
+    QCOMPARE(commands.execute(QStringLiteral("get holding 1999 2")), QStringLiteral("1999=0x3231 2000=0x0000"));
+    QCOMPARE(commands.execute(QStringLiteral("get input 1029")), QStringLiteral("1029=0x0004"));
     QCOMPARE(commands.saveOnExit(), QStringLiteral("ok: saved ") + path);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    QCOMPARE(bytes.size(), ConfigImage::FileSize);
-    QCOMPARE(bytes.left(2), QByteArray("\x03\x02"));
-    QCOMPARE(quint8(bytes.at(ConfigImage::InitMarker)), ConfigImage::DefaultMarker);
 
     Simulator other;
     ControlCommands otherCommands(other);
-    QVERIFY(otherCommands.execute(QStringLiteral("save")).startsWith(QStringLiteral("error")));
-    QCOMPARE(otherCommands.saveOnExit(), QString());
+    QCOMPARE(otherCommands.saveOnExit(), QString()); // no --save file
     QCOMPARE(otherCommands.execute(QStringLiteral("load ") + path), QStringLiteral("ok"));
     QCOMPARE(other.stateCopy().holding(0), quint16(0x0203));
-    QVERIFY(otherCommands.execute(QStringLiteral("load ") + dir.filePath(QStringLiteral("none"))).startsWith(QStringLiteral("error")));
+    QCOMPARE(other.stateCopy().fileBytes(), sim.stateCopy().fileBytes());
 }
 
 void TestSimControl::malformedCommandsChangeNothing_data()
@@ -159,7 +124,8 @@ void TestSimControl::malformedCommandsChangeNothing_data()
                              "commit 4 1", "commit 1 -5", "sim busy", "sim ready maybe", "ack both frozen",
                              "fault drop -1", "fault drop x", "fault fail 3 10 5 1", "fault fail 3 1 2 0",
                              "fault fail 3 1 2 1 loudly", "fault explode 1", "get coil 1", "get holding 1 126",
-                             "set holding 1 0x10000", "demo maybe", "demo on 5", "requests 0", "remove x",
+                             "set holding 1 0x10000", "set holding 1500 1", "set input 1030 1", "save",
+                             "load /nonexistent/first.vlr", "demo maybe", "demo on 5", "requests 0", "remove x",
                              "clear nothing", "frobnicate"})
         QTest::newRow(line) << QString::fromLatin1(line);
 }
@@ -186,22 +152,20 @@ void TestSimControl::demoRaisesAndClearsEvents()
     DemoScript demo(7);
     const QDateTime now(QDate(2024, 5, 6), QTime(7, 8, 9));
     int raised = 0;
-    int cleared = 0;
     for (int step = 0; step < 200; ++step) {
         const int before = state.currentEvents().size();
         demo.step(state, now);
         const int after = state.currentEvents().size();
         QVERIFY(after <= DemoScript::MaxCurrentEvents);
-        QVERIFY(qAbs(after - before) == 1);
-        (after > before ? raised : cleared) += 1;
+        QCOMPARE(qAbs(after - before), 1);
+        raised += after > before;
     }
-    QVERIFY(raised > 20 && cleared > 20);
+    QVERIFY(raised > 20 && raised < 180);
     QCOMPARE(state.loggedEvents().size(), raised);
     for (const SimEvent &event : state.loggedEvents()) {
         QCOMPARE(int(event.year), 24);
         QVERIFY(ControllerState::statusBitsFor(event) != 0); // every demo event lights a lamp
-        if (event.source >= SimEvent::DeviceBase)
-            QVERIFY(event.source <= SimEvent::deviceSource(DemoScript::SensorAddresses));
+        QVERIFY(event.source <= SimEvent::deviceSource(DemoScript::SensorAddresses));
     }
 }
 
@@ -215,7 +179,6 @@ void TestSimControl::controlSocketAnswersLineByLine()
     QString error;
     QVERIFY2(server.listen(path, &error), qPrintable(error));
     QSignalSpy quit(&server, &ControlServer::quitRequested);
-
     QLocalSocket client;
     client.connectToServer(path);
     QVERIFY(client.waitForConnected(1000));

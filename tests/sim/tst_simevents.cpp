@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <memory>
+
 // The two event lists, the reset register and the status word, read with the
 // console's request sequence over a pseudo-terminal.
 class TestSimEvents : public QObject
@@ -11,124 +13,92 @@ class TestSimEvents : public QObject
 
 private slots:
     void init();
-    void cleanup();
 
-    void recordEncoding();
-    void currentListHandshake();
-    void logHandshakeIsSeparate();
-    void indexPastTheEndShowsEmptyRecord();
-    void frozenAcknowledgeKeepsOldValue();
+    void listHandshake_data();
+    void listHandshake();
     void resetRegisterEmptiesCurrentOnly();
     void statusWordFollowsCurrentEvents_data();
     void statusWordFollowsCurrentEvents();
-    void statusWordSetDirectly();
-    void scriptedInputOverrides();
+    void scriptedInputsOverride();
 
 private:
+    struct ListRegisters {
+        int index;
+        int ack;
+        int record;
+        int count;
+    };
     // The console's exchange: write the index, read the ack, read the record.
-    QVector<quint16> fetch(int indexRegister, int ackRegister, int recordRegister, quint16 index);
+    QVector<quint16> fetch(const ListRegisters &list, quint16 index);
 
-    SimHarness *sim = nullptr;
-    TestMaster *master = nullptr;
+    std::unique_ptr<SimHarness> sim;
+    std::unique_ptr<TestMaster> master;
 };
 
 void TestSimEvents::init()
 {
-    sim = new SimHarness;
+    master.reset();
+    sim.reset(new SimHarness);
     QVERIFY2(sim->isReady(), qPrintable(sim->errorString()));
-    master = new TestMaster(sim->devicePath());
+    master.reset(new TestMaster(sim->devicePath()));
     QVERIFY(master->isOpen());
 }
 
-void TestSimEvents::cleanup()
+QVector<quint16> TestSimEvents::fetch(const ListRegisters &list, quint16 index)
 {
-    delete master;
-    delete sim;
-    master = nullptr;
-    sim = nullptr;
-}
-
-QVector<quint16> TestSimEvents::fetch(int indexRegister, int ackRegister, int recordRegister, quint16 index)
-{
-    if (master->writeSingle(indexRegister, index) != 1 || master->holding(ackRegister, 1) != QVector<quint16>{index})
+    if (master->writeSingle(list.index, index) != 1 || master->holding(list.ack, 1) != QVector<quint16>{index})
         return {};
-    return master->inputs(recordRegister, 5);
+    return master->inputs(list.record, 5);
 }
 
-void TestSimEvents::recordEncoding()
+void TestSimEvents::listHandshake_data()
 {
-    SimEvent event;
-    event.source = 37;
-    event.code = 4;
-    event.year = 24;
-    event.month = 3;
-    event.day = 12;
-    event.hour = 14;
-    event.minute = 30;
-    event.second = 9;
-    quint16 regs[5];
-    event.toRegisters(regs);
-    const QVector<quint16> expected{0x0025, 0x1804, 0x0C03, 0x1E0E, 0x0009};
-    QCOMPARE(QVector<quint16>(regs, regs + 5), expected);
-    QCOMPARE(SimEvent::fromRegisters(expected.constData()), event);
-
-    const SimEvent stamped = SimEvent::at(33, 9, QDateTime(QDate(2031, 12, 5), QTime(7, 0, 59)));
-    QCOMPARE(int(stamped.year), 31);
-    QCOMPARE(int(stamped.day), 5);
-    QCOMPARE(int(stamped.second), 59);
+    QTest::addColumn<int>("list");
+    QTest::newRow("current") << int(ControllerState::Current);
+    QTest::newRow("log") << int(ControllerState::Logged);
 }
 
-void TestSimEvents::currentListHandshake()
+// Each list has its own registers: selecting, freezing or emptying one leaves
+// the other alone.
+void TestSimEvents::listHandshake()
 {
+    QFETCH(int, list);
+    const ListRegisters registers[] = {{4001, 4002, 1019, 1029}, {3999, 4000, 999, 1009}};
+    const ListRegisters &mine = registers[list];
+    const ListRegisters &other = registers[1 - list];
+    const bool current = list == ControllerState::Current;
     const QDateTime when(QDate(2024, 3, 12), QTime(14, 30, 9));
-    for (int code = 0; code < 3; ++code)
-        sim->addCurrentEvent(SimEvent::at(SimEvent::deviceSource(5), quint8(code), when));
-    QCOMPARE(master->inputs(1029, 1), QVector<quint16>{3});
-    QCOMPARE(master->inputs(1009, 1), QVector<quint16>{3}); // also logged
+    sim->state([&](ControllerState &s) {
+        for (int code = 0; code < 3; ++code) {
+            const SimEvent event = SimEvent::at(SimEvent::deviceSource(5), quint8(code), when);
+            current ? s.addCurrentEvent(event, false) : s.addLoggedEvent(event);
+        }
+    });
+    QCOMPARE(master->inputs(mine.count, 1), QVector<quint16>{3});
+    QCOMPARE(master->inputs(other.count, 1), QVector<quint16>{0});
     for (quint16 i = 0; i < 3; ++i) {
-        const QVector<quint16> record = fetch(4001, 4002, 1019, i);
+        const QVector<quint16> record = fetch(mine, i);
         QCOMPARE(record, (QVector<quint16>{37, quint16(0x1800 | i), 0x0C03, 0x1E0E, 9}));
+        QCOMPARE(SimEvent::fromRegisters(record.constData()), SimEvent::at(37, quint8(i), when));
     }
+    QCOMPARE(master->holding(other.index, 2), (QVector<quint16>{0, 0}));
+    QCOMPARE(master->inputs(other.record, 5), QVector<quint16>(5, 0));
+    // Past the end, from the first index out to the largest, the record is empty.
+    QCOMPARE(fetch(mine, 3), QVector<quint16>(5, 0));
+    QCOMPARE(fetch(mine, 0xFFFF), QVector<quint16>(5, 0));
+
+    // A frozen acknowledge keeps its old value; the other list's still echoes.
+    sim->setAckFrozen(ControllerState::EventList(list), true);
+    QCOMPARE(master->writeSingle(mine.index, 1), 1);
+    QCOMPARE(master->holding(mine.index, 2), (QVector<quint16>{1, 0xFFFF}));
+    QCOMPARE(fetch(other, 2), QVector<quint16>(5, 0));
+    sim->setAckFrozen(ControllerState::EventList(list), false);
+
     // The record keeps the event selected when the index was written.
-    sim->clearCurrentEvents();
-    QCOMPARE(master->inputs(1019, 5), (QVector<quint16>{37, 0x1802, 0x0C03, 0x1E0E, 9}));
-    QCOMPARE(master->inputs(1029, 1), QVector<quint16>{0});
-}
-
-void TestSimEvents::logHandshakeIsSeparate()
-{
-    const QDateTime when(QDate(2025, 1, 2), QTime(3, 4, 5));
-    sim->addLoggedEvent(SimEvent::at(2, 2, when));
-    sim->addCurrentEvent(SimEvent::at(1, 1, when), false);
-    QCOMPARE(master->inputs(1009, 1), QVector<quint16>{1});
-    QCOMPARE(fetch(3999, 4000, 999, 0), (QVector<quint16>{2, 0x1902, 0x0201, 0x0403, 5}));
-    // Selecting a log entry leaves the current list's registers alone.
-    QCOMPARE(master->holding(4001, 2), (QVector<quint16>{0, 0}));
-    QCOMPARE(fetch(4001, 4002, 1019, 0), (QVector<quint16>{1, 0x1901, 0x0201, 0x0403, 5}));
-}
-
-void TestSimEvents::indexPastTheEndShowsEmptyRecord()
-{
-    sim->addCurrentEvent(SimEvent::now(40, 1));
-    QCOMPARE(fetch(4001, 4002, 1019, 0).value(0), quint16(40));
-    QCOMPARE(fetch(4001, 4002, 1019, 7), QVector<quint16>(5, 0));
-    QCOMPARE(fetch(4001, 4002, 1019, 0xFFFF), QVector<quint16>(5, 0));
-}
-
-void TestSimEvents::frozenAcknowledgeKeepsOldValue()
-{
-    sim->addCurrentEvent(SimEvent::now(40, 1));
-    sim->addCurrentEvent(SimEvent::now(41, 1));
-    QCOMPARE(master->writeSingle(4001, 0), 1);
-    sim->setAckFrozen(ControllerState::Current, true);
-    QCOMPARE(master->writeSingle(4001, 1), 1);
-    QCOMPARE(master->holding(4002, 1), QVector<quint16>{0});
-    QCOMPARE(master->holding(4001, 1), QVector<quint16>{1});
-    // The log's acknowledge is not frozen with it.
-    QCOMPARE(master->writeSingle(3999, 1), 1);
-    QCOMPARE(master->holding(4000, 1), QVector<quint16>{1});
-    sim->setAckFrozen(ControllerState::Current, false);
-    QCOMPARE(fetch(4001, 4002, 1019, 1).value(0), quint16(41));
+    QCOMPARE(fetch(mine, 2).value(1), quint16(0x1802));
+    sim->state([&](ControllerState &s) { current ? s.clearCurrentEvents() : s.clearLoggedEvents(); });
+    QCOMPARE(master->inputs(mine.record, 5), (QVector<quint16>{37, 0x1802, 0x0C03, 0x1E0E, 9}));
+    QCOMPARE(master->inputs(mine.count, 1), QVector<quint16>{0});
 }
 
 void TestSimEvents::resetRegisterEmptiesCurrentOnly()
@@ -139,7 +109,7 @@ void TestSimEvents::resetRegisterEmptiesCurrentOnly()
     QCOMPARE(master->inputs(1029, 1), QVector<quint16>{2});
     QCOMPARE(master->writeSingle(4003, 1), 1);
     QCOMPARE(master->inputs(1029, 1), QVector<quint16>{0});
-    QCOMPARE(master->inputs(1009, 1), QVector<quint16>{2});
+    QCOMPARE(master->inputs(1009, 1), QVector<quint16>{2}); // current events are logged too
     QCOMPARE(master->inputs(1039, 2), (QVector<quint16>{0, 0}));
     QCOMPARE(master->holding(4003, 1), QVector<quint16>{0});
 }
@@ -179,25 +149,21 @@ void TestSimEvents::statusWordFollowsCurrentEvents()
     QCOMPARE(master->inputs(1039, 2), (QVector<quint16>{0, 0}));
 }
 
-void TestSimEvents::statusWordSetDirectly()
+// Values set by a script win over the computed ones until they are let go.
+void TestSimEvents::scriptedInputsOverride()
 {
     sim->setStatusWord(0x00418004);
     sim->addCurrentEvent(SimEvent::now(0, 2)); // does not change a set word
     QCOMPARE(master->inputs(1039, 2), (QVector<quint16>{0x8004, 0x0041}));
     sim->setInput(1040, 0x0020);
-    QCOMPARE(master->inputs(1039, 2), (QVector<quint16>{0x8004, 0x0020}));
-    sim->state([](ControllerState &s) { s.followEvents(); });
-    QCOMPARE(master->inputs(1039, 2), (QVector<quint16>{0x0001, 0}));
-}
-
-void TestSimEvents::scriptedInputOverrides()
-{
     sim->setInput(1029, 3);
     sim->setInput(1019, 300);
-    QCOMPARE(master->inputs(1029, 1), QVector<quint16>{3});
+    QCOMPARE(master->inputs(1039, 2), (QVector<quint16>{0x8004, 0x0020}));
     QCOMPARE(master->inputs(1019, 1), QVector<quint16>{300});
-    sim->state([](ControllerState &s) { s.clearInputOverrides(); });
-    QCOMPARE(master->inputs(1029, 1), QVector<quint16>{0});
+    QCOMPARE(master->inputs(1029, 1), QVector<quint16>{3});
+    sim->state([](ControllerState &s) { s.followEvents(); s.clearInputOverrides(); });
+    QCOMPARE(master->inputs(1039, 2), (QVector<quint16>{0x0001, 0}));
+    QCOMPARE(master->inputs(1029, 1), QVector<quint16>{1});
 }
 
 QTEST_GUILESS_MAIN(TestSimEvents)
