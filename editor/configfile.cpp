@@ -84,6 +84,8 @@ bool ConfigFile::save(const QString &path, const ConfigImage &image, QString *er
 
 bool ConfigFile::load(const QString &path, ConfigImage *image, QString *error)
 {
+    if (!image)
+        return false;
     const QString failure = QStringLiteral("Не удалось открыть файл «%1»: %2.");
     QFile file(path);
     if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
@@ -103,7 +105,7 @@ bool ConfigFile::load(const QString &path, ConfigImage *image, QString *error)
                                     openFailureReason(path, file.error(), file.errorString())));
         return false;
     }
-    if (!image || !fromBytes(bytes, image)) {
+    if (!fromBytes(bytes, image)) {
         setError(error, QStringLiteral("Файл «%1» слишком короткий (%2 байт из %3) "
                                        "и не является файлом конфигурации.")
                             .arg(shownName(path))
