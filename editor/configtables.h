@@ -148,7 +148,6 @@ private:
     std::array<QPointer<QTableWidget>, 6> tables;
     bool inputBuilt = false;
     bool valveBuilt = false;
-    bool inputAddressed = false;
 };
 
 template <class Form>
