@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <utility>
+
 // The pictures live in a static library: without an explicit registration the
 // linker drops them. Outside any namespace, as Q_INIT_RESOURCE requires.
 static void registerResources()
@@ -261,7 +263,43 @@ void MainWindow::appendEvent(QTableWidget *table, const AlarmType &alarm)
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
         table->setItem(rowIndex, column, item);
     }
-    table->selectRow(rowIndex);
+    selectLastRow(table);
+}
+
+// On a table on screen, selectRow() lays the table out and scrolls at once:
+// about a millisecond per row, so a burst of events would stall the window.
+// There the row is selected at once and made current and scrolled to once
+// per burst, before the window is next painted.
+void MainWindow::selectLastRow(QTableWidget *table)
+{
+    const int row = table->rowCount() - 1;
+    if (!table->isVisible()) {
+        table->selectRow(row);
+        return;
+    }
+    table->selectionModel()->select(table->model()->index(row, 0),
+                                    QItemSelectionModel::ClearAndSelect
+                                        | QItemSelectionModel::Rows);
+    if (!rowsToFollow.contains(table)) {
+        rowsToFollow.append(table);
+        QMetaObject::invokeMethod(this, &MainWindow::followLastRows, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::followLastRows()
+{
+    const QVector<QTableWidget *> tables = std::exchange(rowsToFollow, {});
+    for (QTableWidget *table : tables) {
+        if (table->rowCount() > 0)
+            table->selectRow(table->rowCount() - 1);
+    }
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::UpdateRequest)
+        followLastRows();
+    return QMainWindow::event(event);
 }
 
 // The worker reports an empty list in every cycle.

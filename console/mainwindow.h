@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QSystemTrayIcon>
+#include <QVector>
 
 #include <array>
 #include <functional>
@@ -48,6 +49,7 @@ private slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
 
 public slots:
     void trayIconActivated(QSystemTrayIcon::ActivationReason reason);
@@ -78,6 +80,8 @@ private:
     void drawLamps();
     void setPollingActions(bool polling);
     void appendEvent(QTableWidget *table, const AlarmType &alarm);
+    void selectLastRow(QTableWidget *table);
+    void followLastRows();
     static void emptyTable(QTableWidget *table);
     void stopWorker();
     bool canHideInTray() const;
@@ -95,6 +99,7 @@ private:
     MyThread *worker = nullptr;
     AlarmSound *alarmSound = nullptr;
     std::function<bool()> trayAvailable;
+    QVector<QTableWidget *> rowsToFollow;
 
     std::array<Lamp, LampState::LampCount> lamps{};
     LampState pendingLamps;
