@@ -4,28 +4,21 @@
 
 #include <climits>
 #include <cstring>
-#include <memory>
 
 namespace {
 
-using Image = std::unique_ptr<ConfigImage>;
 constexpr int TextOnly = INT_MIN; // conversion rows that only map a text back
 
-Image zeroedImage()
-{
-    return Image(new ConfigImage);
-}
-
 // Every byte distinct from its neighbours and from the defaults' values.
-Image patternedImage()
+ConfigImage patternedImage()
 {
-    Image image = zeroedImage();
+    ConfigImage image;
     for (int i = 0; i < ConfigImage::MainSize; ++i)
-        image->MainBlock[i] = quint8(i * 7 + 0x40);
+        image.MainBlock[i] = quint8(i * 7 + 0x40);
     for (int i = 0; i < ConfigImage::PhoneSize; ++i)
-        image->PhoneBlock[i] = quint8(i * 5 + 0x21);
+        image.PhoneBlock[i] = quint8(i * 5 + 0x21);
     for (int i = 0; i < ConfigImage::ClockSize; ++i)
-        image->ClockBlock[i] = quint8(0xC0 + i);
+        image.ClockBlock[i] = quint8(0xC0 + i);
     return image;
 }
 
@@ -97,50 +90,50 @@ void TestConfigImage::applyDefaults_data()
 void TestConfigImage::applyDefaults()
 {
     QFETCH(int, marker);
-    Image image = patternedImage();
-    image->MainBlock[ConfigImage::InitMarker] = quint8(marker);
-    const ConfigImage before = *image;
-    image->applyDefaults();
+    ConfigImage image = patternedImage();
+    image.MainBlock[ConfigImage::InitMarker] = quint8(marker);
+    const ConfigImage before = image;
+    image.applyDefaults();
     if (marker == ConfigImage::KeepMarker) {
-        QVERIFY(*image == before);
+        QVERIFY(image == before);
         return;
     }
     QByteArray expected = defaultMainBlock();
     expected[2595] = char(before.MainBlock[2595]);
     expected[2651] = char(before.MainBlock[2651]);
-    QCOMPARE(bytes(image->MainBlock, ConfigImage::MainSize), expected);
-    QCOMPARE(bytes(image->PhoneBlock, ConfigImage::PhoneSize), QByteArray(ConfigImage::PhoneSize, '\0'));
-    QCOMPARE(bytes(image->ClockBlock, ConfigImage::ClockSize), bytes(before.ClockBlock, ConfigImage::ClockSize));
+    QCOMPARE(bytes(image.MainBlock, ConfigImage::MainSize), expected);
+    QCOMPARE(bytes(image.PhoneBlock, ConfigImage::PhoneSize), QByteArray(ConfigImage::PhoneSize, '\0'));
+    QCOMPARE(bytes(image.ClockBlock, ConfigImage::ClockSize), bytes(before.ClockBlock, ConfigImage::ClockSize));
 }
 
 void TestConfigImage::fieldAccess()
 {
-    Image image = zeroedImage();
-    image->setDword(ConfigImage::InputContactMask, 0x12345678u);
-    QCOMPARE(bytes(image->MainBlock + 2598, 4), QByteArray("\x78\x56\x34\x12"));
-    QCOMPARE(image->reg(ConfigImage::Main, 1299), quint16(0x5678)); // low half in the lower register
-    QCOMPARE(image->reg(ConfigImage::Main, 1300), quint16(0x1234));
-    QCOMPARE(image->dword(ConfigImage::InputContactMask), 0x12345678u);
-    QCOMPARE(image->word(ConfigImage::InputContactMask + 1), quint16(0x3456));
+    ConfigImage image;
+    image.setDword(ConfigImage::InputContactMask, 0x12345678u);
+    QCOMPARE(bytes(image.MainBlock + 2598, 4), QByteArray("\x78\x56\x34\x12"));
+    QCOMPARE(image.reg(ConfigImage::Main, 1299), quint16(0x5678)); // low half in the lower register
+    QCOMPARE(image.reg(ConfigImage::Main, 1300), quint16(0x1234));
+    QCOMPARE(image.dword(ConfigImage::InputContactMask), 0x12345678u);
+    QCOMPARE(image.word(ConfigImage::InputContactMask + 1), quint16(0x3456));
 
     const int flags = ConfigImage::ValveReportFlags + 5;
-    image->setByte(flags, 0xF0);
-    image->setBit(flags, 1, true);
-    QCOMPARE(image->byte(flags), quint8(0xF2));
-    QVERIFY(image->bit(flags, 1) && !image->bit(flags, 0));
-    image->setBit(flags, 7, false);
-    QCOMPARE(image->byte(flags), quint8(0x72));
+    image.setByte(flags, 0xF0);
+    image.setBit(flags, 1, true);
+    QCOMPARE(image.byte(flags), quint8(0xF2));
+    QVERIFY(image.bit(flags, 1) && !image.bit(flags, 0));
+    image.setBit(flags, 7, false);
+    QCOMPARE(image.byte(flags), quint8(0x72));
 
     // Register k is byte 2k (low) and byte 2k+1 (high), whatever the host order.
     const struct { ConfigImage::Block block; int count; } blocks[] = {
         {ConfigImage::Main, 1326}, {ConfigImage::Phone, 96}, {ConfigImage::Clock, 4}};
     for (const auto &b : blocks) {
         QCOMPARE(ConfigImage::registerCount(b.block), b.count);
-        quint8 *last = blockBytes(*image, b.block) + 2 * (b.count - 1);
-        image->setReg(b.block, b.count - 1, 0xA1B2);
+        quint8 *last = blockBytes(image, b.block) + 2 * (b.count - 1);
+        image.setReg(b.block, b.count - 1, 0xA1B2);
         QCOMPARE(bytes(last, 2), QByteArray("\xB2\xA1"));
         last[0] = 0x34;
-        QCOMPARE(image->reg(b.block, b.count - 1), quint16(0xA134));
+        QCOMPARE(image.reg(b.block, b.count - 1), quint16(0xA134));
     }
 }
 
@@ -171,72 +164,72 @@ void TestConfigImage::registerCopies()
     QFETCH(int, first);
     QFETCH(int, count);
     QFETCH(bool, accepted);
-    Image source = patternedImage();
-    Image target = zeroedImage();
+    ConfigImage source = patternedImage();
+    ConfigImage target;
     QVector<quint16> regs(1327, 0xBEEF);
-    QCOMPARE(source->registers(block, first, count, regs.data()), accepted);
-    QCOMPARE(target->setRegisters(block, first, count, regs.constData()), accepted);
+    QCOMPARE(source.registers(block, first, count, regs.data()), accepted);
+    QCOMPARE(target.setRegisters(block, first, count, regs.constData()), accepted);
 
-    Image expected = zeroedImage();
+    ConfigImage expected;
     if (!accepted) {
         QCOMPARE(regs, QVector<quint16>(1327, 0xBEEF));
     } else { // what was read is what lands in the target
         QCOMPARE(regs[count], quint16(0xBEEF));
-        std::memcpy(blockBytes(*expected, block) + 2 * first,
-                    blockBytes(*source, block) + 2 * first, size_t(2 * count));
+        std::memcpy(blockBytes(expected, block) + 2 * first,
+                    blockBytes(source, block) + 2 * first, size_t(2 * count));
     }
-    QVERIFY(*target == *expected);
+    QVERIFY(target == expected);
 }
 
 void TestConfigImage::phoneNumbers()
 {
-    Image image = patternedImage();
-    image->setPhoneNumber(2, QByteArray("+79991234567"));
-    QCOMPARE(image->phoneNumber(2), QStringLiteral("+79991234567"));
+    ConfigImage image = patternedImage();
+    image.setPhoneNumber(2, QByteArray("+79991234567"));
+    QCOMPARE(image.phoneNumber(2), QStringLiteral("+79991234567"));
 
     // A shorter number rewrites its bytes and its length only.
-    ConfigImage expected = *image;
+    ConfigImage expected = image;
     std::memcpy(expected.PhoneBlock + 60, "12345", 5);
     expected.PhoneBlock[184] = 5;
     expected.PhoneBlock[185] = 0;
-    image->setPhoneNumber(2, QByteArray("12345"));
-    QVERIFY(*image == expected);
-    QCOMPARE(image->phoneNumber(2), QStringLiteral("12345"));
+    image.setPhoneNumber(2, QByteArray("12345"));
+    QVERIFY(image == expected);
+    QCOMPARE(image.phoneNumber(2), QStringLiteral("12345"));
 
     // Too long a number fills its slot only; slots out of range change nothing.
-    const quint8 nextSlotStart = image->PhoneBlock[30];
-    image->setPhoneNumber(0, QByteArray(40, '7'));
-    QCOMPARE(image->phoneLength(0), 30);
-    QCOMPARE(image->phoneNumber(0), QString(30, QLatin1Char('7')));
-    QCOMPARE(image->PhoneBlock[30], nextSlotStart);
-    expected = *image;
-    image->setPhoneNumber(6, QByteArray("123"));
-    image->setPhoneNumber(-1, QByteArray("123"));
-    QVERIFY(*image == expected);
-    QCOMPARE(image->phoneLength(6), 0);
-    QCOMPARE(image->phoneNumber(-1), QString());
+    const quint8 nextSlotStart = image.PhoneBlock[30];
+    image.setPhoneNumber(0, QByteArray(40, '7'));
+    QCOMPARE(image.phoneLength(0), 30);
+    QCOMPARE(image.phoneNumber(0), QString(30, QLatin1Char('7')));
+    QCOMPARE(image.PhoneBlock[30], nextSlotStart);
+    expected = image;
+    image.setPhoneNumber(6, QByteArray("123"));
+    image.setPhoneNumber(-1, QByteArray("123"));
+    QVERIFY(image == expected);
+    QCOMPARE(image.phoneLength(6), 0);
+    QCOMPARE(image.phoneNumber(-1), QString());
 
-    image->setPhoneNumber(2, QByteArray());
-    QCOMPARE(image->phoneNumber(2), QString());
+    image.setPhoneNumber(2, QByteArray());
+    QCOMPARE(image.phoneNumber(2), QString());
 
     // A stored length past the slot reads as the slot, one character per byte.
     for (int stored : {30, 31, 0xFFFF}) {
-        image->setReg(ConfigImage::Phone, 90 + 5, quint16(stored));
-        QCOMPARE(image->phoneLength(5), 30);
-        QCOMPARE(image->phoneNumber(5), QString::fromLatin1(bytes(image->PhoneBlock + 150, 30)));
+        image.setReg(ConfigImage::Phone, 90 + 5, quint16(stored));
+        QCOMPARE(image.phoneLength(5), 30);
+        QCOMPARE(image.phoneNumber(5), QString::fromLatin1(bytes(image.PhoneBlock + 150, 30)));
     }
 }
 
 void TestConfigImage::equalityCoversAllBlocks()
 {
-    const Image a = patternedImage();
+    const ConfigImage a = patternedImage();
     const struct { ConfigImage::Block block; int last; } ends[] = {
         {ConfigImage::Main, ConfigImage::InitMarker}, {ConfigImage::Phone, 191}, {ConfigImage::Clock, 7}};
     for (const auto &end : ends) {
-        Image b = patternedImage();
-        QVERIFY(*a == *b);
-        blockBytes(*b, end.block)[end.last] ^= 1;
-        QVERIFY(*a != *b);
+        ConfigImage b = patternedImage();
+        QVERIFY(a == b);
+        blockBytes(b, end.block)[end.last] ^= 1;
+        QVERIFY(a != b);
     }
 }
 

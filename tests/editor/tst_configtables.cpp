@@ -46,34 +46,29 @@ struct Form {
 
 // Every code within its list, so the tables show each value exactly; bytes
 // the tables do not own are random too and must survive untouched.
-std::unique_ptr<ConfigImage> randomImage(quint32 seed, int mode)
+ConfigImage randomImage(quint32 seed, int mode)
 {
     QRandomGenerator rng(seed);
-    auto image = std::make_unique<ConfigImage>();
-    for (quint8 &b : image->MainBlock) b = quint8(rng.bounded(256));
-    for (quint8 &b : image->PhoneBlock) b = quint8(rng.bounded(256));
+    ConfigImage image;
+    for (quint8 &b : image.MainBlock) b = quint8(rng.bounded(256));
+    for (quint8 &b : image.PhoneBlock) b = quint8(rng.bounded(256));
     for (int i = 0; i < ConfigImage::SensorCount; ++i) {
         for (int relay : {ConfigImage::Thres1Relay, ConfigImage::Thres2Relay, ConfigImage::FireRelay,
                           ConfigImage::DefectRelay, ConfigImage::ValveStateRelay})
-            image->MainBlock[relay + i] = quint8(rng.bounded(5));
+            image.MainBlock[relay + i] = quint8(rng.bounded(5));
         for (int valve : {ConfigImage::Thres1Valve, ConfigImage::Thres2Valve,
                           ConfigImage::FireValve, ConfigImage::DefectValve})
-            image->MainBlock[valve + i] = quint8(rng.bounded(252));
+            image.MainBlock[valve + i] = quint8(rng.bounded(252));
     }
     for (int i = 0; i < ConfigImage::InputCount; ++i) {
-        image->MainBlock[ConfigImage::InputValve + i] = quint8(rng.bounded(252));
-        image->MainBlock[ConfigImage::InputRelay + i] = quint8(rng.bounded(5));
-        image->MainBlock[ConfigImage::InputName + i] = quint8(rng.bounded(161));
-        image->setWord(ConfigImage::InputDelay + 2 * i, quint16(20 * rng.bounded(51)));
+        image.MainBlock[ConfigImage::InputValve + i] = quint8(rng.bounded(252));
+        image.MainBlock[ConfigImage::InputRelay + i] = quint8(rng.bounded(5));
+        image.MainBlock[ConfigImage::InputName + i] = quint8(rng.bounded(161));
+        image.setWord(ConfigImage::InputDelay + 2 * i, quint16(20 * rng.bounded(51)));
     }
-    image->setByte(ConfigImage::ValveType, quint8(rng.bounded(2)));
-    image->setWord(ConfigImage::PollingMode, quint16(mode));
+    image.setByte(ConfigImage::ValveType, quint8(rng.bounded(2)));
+    image.setWord(ConfigImage::PollingMode, quint16(mode));
     return image;
-}
-
-void setCell(QTableWidget *table, int row, int column, const QString &text)
-{
-    table->item(row, column)->setText(text);
 }
 
 QString cell(QTableWidget *table, int row, int column)
@@ -132,8 +127,8 @@ void TestConfigTables::shapesPerMode()
     QFETCH(int, mode);
     const bool addressed = mode != 0;
     Form form;
-    auto image = randomImage(1, mode);
-    Tables tables(*image, form.w);
+    ConfigImage image = randomImage(1, mode);
+    Tables tables(image, form.w);
     tables.refreshAllTables();
     const auto &w = form.w;
     SpinBoxDelegate *valveEditor = addressed ? tables.valveEditorAddressed() : tables.valveEditorSingle();
@@ -194,8 +189,8 @@ void TestConfigTables::roundTrip()
     QFETCH(int, mode);
     QFETCH(bool, outOfRange);
     Form form;
-    auto image = randomImage(quint32(11 + mode + 2 * outOfRange), mode);
-    ConfigImage expected = *image;
+    ConfigImage image = randomImage(quint32(11 + mode + 2 * outOfRange), mode);
+    ConfigImage expected = image;
     if (outOfRange) {
         const struct { int offset, width, stored, back; } codes[] = {
             {ConfigImage::InputRelay, 1, 9, 0}, {ConfigImage::InputValve + 1, 1, 255, 0},
@@ -204,14 +199,14 @@ void TestConfigTables::roundTrip()
             {ConfigImage::ValveType, 1, 7, 0}, {ConfigImage::ValveStateRelay, 1, 200, 0},
             {ConfigImage::FireValve + mode, 1, 252, 0}, {ConfigImage::Thres1Relay + mode, 1, 5, 0}};
         for (const auto &c : codes) {
-            setField(*image, c.offset, c.width, 0, 1, quint32(c.stored), 0xFF);
+            setField(image, c.offset, c.width, 0, 1, quint32(c.stored), 0xFF);
             setField(expected, c.offset, c.width, 0, 1, quint32(c.back), 0xFF);
         }
     }
-    Tables tables(*image, form.w);
+    Tables tables(image, form.w);
     tables.refreshAllTables();
     tables.gatherAllTables();
-    QVERIFY(*image == expected);
+    QVERIFY(image == expected);
 }
 
 // A mode switch stores the new mode, gathers with the layout the tables were
@@ -220,31 +215,31 @@ void TestConfigTables::modeSwitchKeepsBothLayouts()
 {
     Form form;
     const auto &w = form.w;
-    auto image = randomImage(21, 1);
-    image->setByte(ConfigImage::FireRelay, 3);
-    Tables tables(*image, w);
+    ConfigImage image = randomImage(21, 1);
+    image.setByte(ConfigImage::FireRelay, 3);
+    Tables tables(image, w);
     tables.refreshAllTables();
-    setCell(w.tableSensorFire, 4, 1, QStringLiteral("Реле 4"));
-    setCell(w.tableSensorThres2, 0, 2, QStringLiteral("Клапан 99"));
-    setCell(w.tableValve, 9, 4, QStringLiteral("Реле 2"));
+    w.tableSensorFire->item(4, 1)->setText(QStringLiteral("Реле 4"));
+    w.tableSensorThres2->item(0, 2)->setText(QStringLiteral("Клапан 99"));
+    w.tableValve->item(9, 4)->setText(QStringLiteral("Реле 2"));
     w.comboBoxDiscreteInputValve->setCurrentIndex(5);
     w.comboBoxSensorThres1Valve->setCurrentIndex(200);
 
-    image->setWord(ConfigImage::PollingMode, 0);
+    image.setWord(ConfigImage::PollingMode, 0);
     tables.gatherAllTables();
-    QCOMPARE(image->byte(ConfigImage::FireRelay + 5), quint8(4));
-    QCOMPARE(image->byte(ConfigImage::Thres2Valve + 1), quint8(100));
-    QCOMPARE(image->byte(ConfigImage::ValveStateRelay + 9), quint8(2));
-    const ConfigImage addressedState = *image;
+    QCOMPARE(image.byte(ConfigImage::FireRelay + 5), quint8(4));
+    QCOMPARE(image.byte(ConfigImage::Thres2Valve + 1), quint8(100));
+    QCOMPARE(image.byte(ConfigImage::ValveStateRelay + 9), quint8(2));
+    const ConfigImage addressedState = image;
     tables.refreshAllTables();
     QCOMPARE(w.tableSensorFire->rowCount(), 1);
     QCOMPARE(cell(w.tableSensorFire, 0, 1), QStringLiteral("Реле 3"));
     QCOMPARE(w.comboBoxDiscreteInputValve->currentIndex(), -1); // no such item any more
     QCOMPARE(w.comboBoxSensorThres1Valve->currentIndex(), 200);
-    setCell(w.tableSensorFire, 0, 1, QStringLiteral("Реле 1"));
+    w.tableSensorFire->item(0, 1)->setText(QStringLiteral("Реле 1"));
 
     tables.gatherAllTables();
-    image->setWord(ConfigImage::PollingMode, 1);
+    image.setWord(ConfigImage::PollingMode, 1);
     tables.refreshAllTables();
     QCOMPARE(w.tableValve->rowCount(), 251);
     QCOMPARE(cell(w.tableSensorFire, 4, 1), QStringLiteral("Реле 4"));
@@ -252,7 +247,7 @@ void TestConfigTables::modeSwitchKeepsBothLayouts()
     ConfigImage expected = addressedState; // only the single-line entry changed
     expected.setByte(ConfigImage::FireRelay, 1);
     expected.setWord(ConfigImage::PollingMode, 1);
-    QVERIFY(*image == expected);
+    QVERIFY(image == expected);
 }
 
 struct Assignment
@@ -309,16 +304,16 @@ void TestConfigTables::applyToAll()
     QFETCH(int, index);
     const Assignment a = assignments().at(index);
     Form form;
-    auto image = randomImage(61 + quint32(index), a.mode);
-    Tables tables(*image, form.w);
+    ConfigImage image = randomImage(61 + quint32(index), a.mode);
+    Tables tables(image, form.w);
     tables.refreshAllTables();
     QComboBox *box = form.boxes[a.assignment];
     box->setCurrentIndex(box->findText(a.choice));
     QCOMPARE(box->currentText(), a.choice);
-    ConfigImage expected = *image;
+    ConfigImage expected = image;
     setField(expected, a.offset, a.width, a.first, a.rows, a.value, a.mask);
     tables.applyToAll(a.assignment);
-    QVERIFY(*image == expected);
+    QVERIFY(image == expected);
     QCOMPARE(box->currentText(), a.choice);
 }
 
@@ -327,17 +322,17 @@ void TestConfigTables::applyToAll()
 void TestConfigTables::applyToAllGathersOnlyItsTable()
 {
     Form form;
-    auto image = randomImage(71, 1);
-    Tables tables(*image, form.w);
+    ConfigImage image = randomImage(71, 1);
+    Tables tables(image, form.w);
     tables.refreshAllTables();
-    setCell(form.w.tableSensorFire, 10, 2, QStringLiteral("Клапан 5"));
-    setCell(form.w.tableSensorThres1, 10, 2, QStringLiteral("Клапан 6"));
-    const quint8 thres1Before = image->byte(ConfigImage::Thres1Valve + 11);
+    form.w.tableSensorFire->item(10, 2)->setText(QStringLiteral("Клапан 5"));
+    form.w.tableSensorThres1->item(10, 2)->setText(QStringLiteral("Клапан 6"));
+    const quint8 thres1Before = image.byte(ConfigImage::Thres1Valve + 11);
     form.w.comboBoxSensorFireRelay->setCurrentText(QStringLiteral("Реле 1"));
     tables.applyToAll(Tables::SensorFireRelay);
-    QCOMPARE(image->byte(ConfigImage::FireValve + 11), quint8(6));
+    QCOMPARE(image.byte(ConfigImage::FireValve + 11), quint8(6));
     QCOMPARE(cell(form.w.tableSensorFire, 10, 2), QStringLiteral("Клапан 5"));
-    QCOMPARE(image->byte(ConfigImage::Thres1Valve + 11), thres1Before);
+    QCOMPARE(image.byte(ConfigImage::Thres1Valve + 11), thres1Before);
     QCOMPARE(cell(form.w.tableSensorThres1, 10, 2), QStringLiteral("Клапан 6"));
 }
 
@@ -346,10 +341,10 @@ void TestConfigTables::applyToAllGathersOnlyItsTable()
 void TestConfigTables::cellEditors()
 {
     Form form;
-    auto image = randomImage(81, 1);
-    image->setWord(ConfigImage::InputDelay, 0);
-    image->setByte(ConfigImage::InputRelay, 3);
-    auto tables = std::make_unique<Tables>(*image, form.w);
+    ConfigImage image = randomImage(81, 1);
+    image.setWord(ConfigImage::InputDelay, 0);
+    image.setByte(ConfigImage::InputRelay, 3);
+    auto tables = std::make_unique<Tables>(image, form.w);
     tables->refreshAllTables();
     QTableWidget *in = form.w.tableDiscreteInput;
     QStyleOptionViewItem option;

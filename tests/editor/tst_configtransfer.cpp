@@ -82,15 +82,26 @@ auto answerEvery(char kind, int address, int n)
     return [=](char k, int a, int earlier, int) { return k == kind && a == address && earlier % n != n - 1; };
 }
 
+// The reports in order, each with the number of requests made before it.
 class Recorder : public ConfigTransfer::Observer
 {
 public:
+    explicit Recorder(const ScriptedLink &link) : link(link) {}
     QStringList events;
-    void transferFailed(const QString &text) override { events << "fail:" + text; }
-    void transferStatus(const QString &text) override { events << "status:" + text; }
-    void transferProgress(int step) override { events << QString::number(step); }
-    void transferReadComplete() override { events << "read"; }
-    void transferWriteComplete() override { events << "write"; }
+    QVector<int> requestsBefore;
+    void transferFailed(const QString &text) override { add("fail:" + text); }
+    void transferStatus(const QString &text) override { add("status:" + text); }
+    void transferProgress(int step) override { add(QString::number(step)); }
+    void transferReadComplete() override { add("read"); }
+    void transferWriteComplete() override { add("write"); }
+
+private:
+    void add(const QString &event)
+    {
+        events << event;
+        requestsBefore << link.log.size();
+    }
+    const ScriptedLink &link;
 };
 
 const QString ReadFailed = "fail:Ошибка чтения данных";
@@ -140,178 +151,149 @@ class TestConfigTransfer : public QObject
     Q_OBJECT
 
 private slots:
-    void readTakesEveryRegisterInOrder();
-    void writeSendsEveryRegisterThenCommits();
-    void blockRetries_data();
-    void blockRetries();
+    void transfer_data();
+    void transfer();
     void handshake_data();
     void handshake();
-    void silentControllerEndsEveryTransfer();
 
 private:
     QRandomGenerator random{ 20240611 };
 };
 
-// The file-only bytes stay: the image's registers are only the first 2652.
-void TestConfigTransfer::readTakesEveryRegisterInOrder()
-{
-    ScriptedLink link;
-    std::generate(link.regs.begin(), link.regs.end(), [this] { return quint16(random.bounded(65536)); });
-    ConfigImage image = randomImage(random);
-    const ConfigImage expected = withRegisters(image, link.regs);
-    Recorder recorder;
-    QVERIFY(ConfigTransfer(link, recorder).readConfig(image));
-    QCOMPARE(link.log, blockRequests('r'));
-    QCOMPARE(recorder.events, progress(23) << "read" << "status:Данные прочитаны");
-    QVERIFY(image == expected);
-}
-
-void TestConfigTransfer::writeSendsEveryRegisterThenCommits()
-{
-    ScriptedLink link;
-    const ConfigImage image = randomImage(random);
-    Recorder recorder;
-    QVERIFY(ConfigTransfer(link, recorder).writeConfig(image));
-    QVERIFY(withRegisters(image, link.regs) == image);
-    QVector<Request> expected = blockRequests('w');
-    for (int reg : { 4004, 4005, 4006 })
-        expected << Request{ 's', reg, 1, true } << Request{ 'r', reg, 1, true };
-    expected << Request{ 'r', 4009, 1, true } << Request{ 'r', 4008, 1, true };
-    QCOMPARE(link.log, expected); // nothing beyond register 1325 of the main block travels
-    QCOMPARE(recorder.events, progress(26) << SimWriting << "status:Данные отправлены" << "write");
-}
-
-void TestConfigTransfer::blockRetries_data()
+void TestConfigTransfer::transfer_data()
 {
     QTest::addColumn<bool>("write");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("failures");
-    for (bool write : { false, true }) {
-        for (int step : { 0, 7, 21, 22, 23 }) {
-            for (int failures : { 5, 6 })
-                QTest::addRow("%s step %d fails %d", write ? "write" : "read", step, failures) << write << step << failures;
+    QTest::newRow("read") << false;
+    QTest::newRow("write") << true;
+}
+
+// A whole transfer makes exactly its requests, in order, and moves only the
+// image's registers (not its file-only bytes). Then at every request in turn:
+// five failures in a row are retried and the transfer ends as before; a sixth
+// ends it there with the failure text, and a read leaves the image as it was.
+void TestConfigTransfer::transfer()
+{
+    QFETCH(bool, write);
+    const ConfigImage image = randomImage(random);
+    ConfigImage target;
+    const auto run = [&](ScriptedLink &link, Recorder &recorder) {
+        ConfigTransfer transfer(link, recorder);
+        target = image;
+        return write ? transfer.writeConfig(target) : transfer.readConfig(target);
+    };
+    ScriptedLink full;
+    std::generate(full.regs.begin(), full.regs.begin() + 3003, [this] { return quint16(random.bounded(65536)); });
+    Recorder fullRecorder(full);
+    QVERIFY(run(full, fullRecorder));
+    const ConfigImage result = target;
+    QVERIFY(withRegisters(image, full.regs) == (write ? image : result));
+    QVector<Request> requests = blockRequests(write ? 'w' : 'r');
+    QStringList events = progress(write ? 26 : 23);
+    if (write) {
+        for (int reg : { 4004, 4005, 4006 })
+            requests << Request{ 's', reg, 1, true } << Request{ 'r', reg, 1, true };
+        requests << Request{ 'r', 4009, 1, true } << Request{ 'r', 4008, 1, true };
+        events << SimWriting << "status:Данные отправлены" << "write";
+    } else {
+        events << "read" << "status:Данные прочитаны";
+    }
+    QCOMPARE(full.log, requests);
+    QCOMPARE(fullRecorder.events, events);
+
+    for (int at = 0; at < requests.size(); ++at) {
+        for (int failures : { 5, 6 }) {
+            ScriptedLink link;
+            link.regs = full.regs;
+            link.fails = [=](char, int, int, int index) { return index >= at && index < at + failures; };
+            Recorder recorder(link);
+            const bool done = run(link, recorder);
+            QCOMPARE(done, failures == 5);
+            Request failed = requests[at];
+            failed.answered = false;
+            QCOMPARE(link.log.mid(at, failures), QVector<Request>(failures, failed));
+            if (!write)
+                QVERIFY(target == (done ? result : image));
+            if (done) {
+                QCOMPARE(link.log.size(), requests.size() + 5);
+                QCOMPARE(recorder.events, events);
+                continue;
+            }
+            QCOMPARE(link.log.size(), at + 6);
+            const int before = int(std::count_if(fullRecorder.requestsBefore.begin(), fullRecorder.requestsBefore.end(),
+                                                 [at](int made) { return made <= at; }));
+            QCOMPARE(recorder.events, events.mid(0, before) << (write ? WriteFailed : ReadFailed));
         }
     }
 }
 
-// Six attempts per block; after the sixth failure nothing more is sent and a
-// read leaves the image as it was.
-void TestConfigTransfer::blockRetries()
+// One write's handshake: how the scripted register answers and how it ends.
+struct Handshake
 {
-    QFETCH(bool, write);
-    QFETCH(int, step);
-    QFETCH(int, failures);
-    const char kind = write ? 'w' : 'r';
-    const int address = blockRequests(kind).at(step).address;
-    ScriptedLink link;
-    link.fails = [=](char k, int a, int earlier, int) { return k == kind && a == address && earlier < failures; };
-    ConfigImage image = randomImage(random);
-    const ConfigImage before = image;
-    Recorder recorder;
-    ConfigTransfer transfer(link, recorder);
+    const char *name;
+    int reg, busyReads;     // good reads of reg answering 1 first (-1: always)
+    char failing;           // the kind of request at reg that fails...
+    int answerEvery;        // ...except every n-th
+    int ready, pending;     // SIM card registers 4009 and 4008
+    QString ending;
+    int reads;              // reads of reg made in all
+};
 
-    QCOMPARE(write ? transfer.writeConfig(image) : transfer.readConfig(image), failures < 6);
-    QCOMPARE(link.count(kind, address), 6);
-    if (failures < 6)
-        return;
-    QCOMPARE(link.log.last().address, address);
-    QCOMPARE(recorder.events, progress(step - 1) << (write ? WriteFailed : ReadFailed));
-    QVERIFY(image == before);
-}
+const QString Sent = "status:Данные отправлены";
+const QString SimDone = "status:Готово";
+const Handshake handshakes[] = {
+    {"4004 clears at read 100", 4004, 99, 'r', 1, 0, 0, Sent, 100},
+    {"4004 still set at read 100", 4004, 100, 'r', 1, 0, 0, WriteFailed, 100},
+    {"4005 clears at read 10", 4005, 9, 'r', 1, 0, 0, Sent, 10},
+    {"4005 still set at read 10", 4005, 10, 'r', 1, 0, 0, WriteFailed, 10},
+    {"4006 still set at read 10", 4006, 10, 'r', 1, 0, 0, WriteFailed, 10},
+    {"failed reads not counted", 4005, 9, 'r', 6, 0, 0, Sent, 60},
+    {"6 failed reads in a row", 4004, 0, 'r', 7, 0, 0, WriteFailed, 6},
+    {"write answers at attempt 6", 4006, 0, 's', 6, 0, 0, Sent, 1},
+    {"write never answers", 4006, 0, 's', 7, 0, 0, WriteFailed, 0},
+    {"nothing pending", 4007, -1, 'r', 1, 1, 0, Sent, 0},
+    {"card not ready", 4007, -1, 'r', 1, 0, 1,
+     "status:SIM карта не готова. Возможно номера телефонов не будут сохранены", 0},
+    {"idle at once", 4007, 0, 'r', 1, 1, 1, SimDone, 1},
+    {"idle at poll 600", 4007, 599, 'r', 1, 1, 1, SimDone, 600},
+    {"busy after 600 polls", 4007, 600, 'r', 1, 1, 1,
+     "status:Не удалось записать номера телефонов на SIM карту", 600},
+    {"busy reads fail 5 of 6", 4007, 3, 'r', 6, 1, 1, SimDone, 24},
+    {"busy never answers", 4007, 3, 'r', 7, 1, 1, WriteFailed, 6}};
 
 void TestConfigTransfer::handshake_data()
 {
-    QTest::addColumn<int>("reg");
-    QTest::addColumn<int>("busyReads");
-    QTest::addColumn<char>("failing");
-    QTest::addColumn<int>("answerEvery");
-    QTest::addColumn<int>("sim"); // ready * 2 + pending
-    QTest::addColumn<QString>("ending");
-    QTest::addColumn<int>("reads");
-    const QString sent = "status:Данные отправлены";
-    const QString done = "status:Готово";
-    QTest::newRow("4004 clears at read 100") << 4004 << 99 << 'r' << 1 << 0 << sent << 100;
-    QTest::newRow("4004 still set at read 100") << 4004 << 100 << 'r' << 1 << 0 << WriteFailed << 100;
-    QTest::newRow("4005 clears at read 10") << 4005 << 9 << 'r' << 1 << 0 << sent << 10;
-    QTest::newRow("4005 still set at read 10") << 4005 << 10 << 'r' << 1 << 0 << WriteFailed << 10;
-    QTest::newRow("4006 still set at read 10") << 4006 << 10 << 'r' << 1 << 0 << WriteFailed << 10;
-    QTest::newRow("failed reads not counted") << 4005 << 9 << 'r' << 6 << 0 << sent << 60;
-    QTest::newRow("6 failed reads in a row") << 4004 << 0 << 'r' << 7 << 0 << WriteFailed << 6;
-    QTest::newRow("write answers at attempt 6") << 4006 << 0 << 's' << 6 << 0 << sent << 1;
-    QTest::newRow("write never answers") << 4006 << 0 << 's' << 7 << 0 << WriteFailed << 0;
-    QTest::newRow("nothing pending") << 4007 << -1 << 'r' << 1 << 2 << sent << 0;
-    QTest::newRow("card not ready") << 4007 << -1 << 'r' << 1 << 1
-        << "status:SIM карта не готова. Возможно номера телефонов не будут сохранены" << 0;
-    QTest::newRow("idle at once") << 4007 << 0 << 'r' << 1 << 3 << done << 1;
-    QTest::newRow("idle at poll 600") << 4007 << 599 << 'r' << 1 << 3 << done << 600;
-    QTest::newRow("busy after 600 polls") << 4007 << 600 << 'r' << 1 << 3
-        << "status:Не удалось записать номера телефонов на SIM карту" << 600;
-    QTest::newRow("busy reads fail 5 of 6") << 4007 << 3 << 'r' << 6 << 3 << done << 24;
-    QTest::newRow("busy never answers") << 4007 << 3 << 'r' << 7 << 3 << WriteFailed << 6;
+    QTest::addColumn<int>("row");
+    for (int row = 0; row < int(std::size(handshakes)); ++row)
+        QTest::newRow(handshakes[row].name) << row;
 }
 
 // The three commit stages, then the SIM card; good reads of a commit register
 // follow each other at once, those of the busy register 100 ms apart.
 void TestConfigTransfer::handshake()
 {
-    QFETCH(int, reg);
-    QFETCH(int, busyReads);
-    QFETCH(char, failing);
-    QFETCH(int, answerEvery);
-    QFETCH(int, sim);
-    QFETCH(QString, ending);
-    QFETCH(int, reads);
+    QFETCH(int, row);
+    const Handshake &h = handshakes[row];
     ScriptedLink link;
-    link.regs[4009] = quint16(sim / 2);
-    link.regs[4008] = quint16(sim % 2);
-    link.busyReads[reg] = busyReads;
-    link.fails = ::answerEvery(failing, reg, answerEvery);
+    link.regs[4009] = quint16(h.ready);
+    link.regs[4008] = quint16(h.pending);
+    link.busyReads[h.reg] = h.busyReads;
+    link.fails = answerEvery(h.failing, h.reg, h.answerEvery);
     QVector<int> pauses;
-    Recorder recorder;
+    Recorder recorder(link);
     ConfigTransfer transfer(link, recorder);
     transfer.setSleeper([&pauses](int ms) { pauses << ms; });
 
-    const bool failed = ending == WriteFailed;
+    const bool failed = h.ending == WriteFailed;
     QCOMPARE(transfer.writeConfig(ConfigImage()), !failed);
-    QCOMPARE(link.count('r', reg), reads);
-    QCOMPARE(pauses, QVector<int>(reg == 4007 ? qMax(0, reads / answerEvery - 1) : 0, 100));
-    QStringList expected = progress(failed && reg < 4007 ? 23 + reg - 4004 : 26).mid(24);
-    if (!failed || reg == 4007)
+    QCOMPARE(link.count('r', h.reg), h.reads);
+    QCOMPARE(pauses, QVector<int>(h.reg == 4007 ? qMax(0, h.reads / h.answerEvery - 1) : 0, 100));
+    QStringList expected = progress(failed && h.reg < 4007 ? 23 + h.reg - 4004 : 26).mid(24);
+    if (!failed || h.reg == 4007)
         expected << SimWriting;
-    expected << ending;
+    expected << h.ending;
     QCOMPARE(recorder.events.mid(24), failed ? expected : expected << "write");
     if (failed)
-        QCOMPARE(link.log.last().address, reg);
-}
-
-// Wherever the controller falls silent, the transfer ends with its failure
-// text within six further requests, and a read leaves the image untouched.
-void TestConfigTransfer::silentControllerEndsEveryTransfer()
-{
-    for (bool write : { false, true }) {
-        ScriptedLink full;
-        full.regs[4009] = full.regs[4008] = 1;
-        full.busyReads[4007] = 4;
-        Recorder fullRecorder;
-        ConfigImage image = randomImage(random);
-        QVERIFY(write ? ConfigTransfer(full, fullRecorder).writeConfig(image)
-                      : ConfigTransfer(full, fullRecorder).readConfig(image));
-        for (int silentFrom = 0; silentFrom < full.log.size(); ++silentFrom) {
-            ScriptedLink link;
-            link.regs.fill(0xA55A);
-            link.regs[4009] = link.regs[4008] = 1;
-            link.busyReads[4007] = 4;
-            link.fails = [=](char, int, int, int index) { return index >= silentFrom; };
-            const ConfigImage before = image;
-            Recorder recorder;
-            ConfigTransfer transfer(link, recorder);
-            QVERIFY(!(write ? transfer.writeConfig(image) : transfer.readConfig(image)));
-            QCOMPARE(recorder.events.last(), write ? WriteFailed : ReadFailed);
-            QCOMPARE(link.log.size(), silentFrom + 6);
-            if (!write)
-                QVERIFY(image == before);
-        }
-    }
+        QCOMPARE(link.log.last().address, h.reg);
 }
 
 QTEST_GUILESS_MAIN(TestConfigTransfer)

@@ -19,13 +19,10 @@ class TestEditorShell : public QObject
 
 private slots:
     void windowTitleIconAndState();
-    void resourcesHaveTheirSizes_data();
-    void resourcesHaveTheirSizes();
-    void iconFileHoldsNineImages();
     void toolBarActionsInOrder_data();
     void toolBarActionsInOrder();
-    void cyrillicArgumentDecodes();
-    void startupNameNeedsAnExistingLongName();
+    void iconFileHoldsNineImages();
+    void startupFileName();
 };
 
 static QImage iconImage(const QIcon &icon, int size)
@@ -40,72 +37,10 @@ void TestEditorShell::windowTitleIconAndState()
     QCOMPARE(window.windowTitle(), QString::fromUtf8("ПКФ \"Велидор\" (Editor) v0.1"));
     QVERIFY(window.isMaximized());
     QCOMPARE(window.iconSize(), QSize(24, 24));
-
     const QIcon resourceIcon(QStringLiteral(":/images/Tarvik.ico"));
     QVERIFY(!window.windowIcon().isNull());
     for (int size : {16, 32, 48, 256})
         QCOMPARE(iconImage(window.windowIcon(), size), iconImage(resourceIcon, size));
-}
-
-void TestEditorShell::resourcesHaveTheirSizes_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QSize>("pixels");
-    QTest::newRow("settings") << "settings.png" << QSize(128, 128);
-    QTest::newRow("new") << "new.png" << QSize(256, 256);
-    QTest::newRow("Open") << "Open.png" << QSize(256, 256);
-    QTest::newRow("save") << "save.png" << QSize(256, 256);
-    QTest::newRow("Saveall") << "Saveall.png" << QSize(256, 256);
-    QTest::newRow("Read") << "Read.png" << QSize(160, 160);
-    QTest::newRow("Write") << "Write.png" << QSize(160, 160);
-}
-
-void TestEditorShell::resourcesHaveTheirSizes()
-{
-    QFETCH(QString, name);
-    QFETCH(QSize, pixels);
-    MainWindow window; // registers the collection
-    const QString path = QStringLiteral(":/images/") + name;
-    const QResource resource(path);
-    QVERIFY2(resource.isValid(), qPrintable(path));
-    QCOMPARE(resource.compressionAlgorithm(), QResource::NoCompression);
-    QCOMPARE(QImage(path).size(), pixels);
-}
-
-// Reads the icon's own directory: Qt decodes every entry to 32 bits, so the
-// colour depth of each entry is only visible here.
-void TestEditorShell::iconFileHoldsNineImages()
-{
-    MainWindow window;
-    QFile file(QStringLiteral(":/images/Tarvik.ico"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray data = file.readAll();
-    const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
-    QVERIFY(data.size() >= 6);
-    QCOMPARE(qFromLittleEndian<quint16>(bytes + 2), quint16(1));
-    const int count = qFromLittleEndian<quint16>(bytes + 4);
-    QCOMPARE(count, 9);
-    QVERIFY(data.size() >= 6 + 16 * count);
-
-    const QList<QPair<int, int>> expected = {{16, 4}, {32, 4}, {16, 8}, {32, 8}, {48, 8},
-                                             {16, 32}, {32, 32}, {48, 32}, {256, 32}};
-    for (int i = 0; i < count; ++i) {
-        const uchar *entry = bytes + 6 + 16 * i;
-        const int size = entry[0] == 0 ? 256 : entry[0];
-        const int bits = qFromLittleEndian<quint16>(entry + 6);
-        const quint32 length = qFromLittleEndian<quint32>(entry + 8);
-        const quint32 offset = qFromLittleEndian<quint32>(entry + 12);
-        QCOMPARE(qMakePair(size, bits), expected.at(i));
-        QVERIFY(quint64(offset) + length <= quint64(data.size()));
-    }
-
-    QImageReader reader(QStringLiteral(":/images/Tarvik.ico"));
-    QCOMPARE(reader.imageCount(), 9);
-    for (int i = 0; i < 9; ++i) {
-        QVERIFY(reader.jumpToImage(i));
-        const QImage image = reader.read();
-        QCOMPARE(image.size(), QSize(expected.at(i).first, expected.at(i).first));
-    }
 }
 
 void TestEditorShell::toolBarActionsInOrder_data()
@@ -115,17 +50,18 @@ void TestEditorShell::toolBarActionsInOrder_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("toolTip");
     QTest::addColumn<QString>("icon");
-    QTest::newRow("new") << 0 << "actionNewFile" << "New" << "Новый файл" << "new.png";
-    QTest::newRow("open") << 1 << "actionOpenFile" << "Open" << "Открыть файл" << "Open.png";
-    QTest::newRow("save") << 2 << "actionSaveFile" << "Save" << "Сохранить файл" << "save.png";
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("new") << 0 << "actionNewFile" << "New" << "Новый файл" << "new.png" << 256;
+    QTest::newRow("open") << 1 << "actionOpenFile" << "Open" << "Открыть файл" << "Open.png" << 256;
+    QTest::newRow("save") << 2 << "actionSaveFile" << "Save" << "Сохранить файл" << "save.png" << 256;
     QTest::newRow("save all") << 3 << "actionSaveFileAll" << "SaveAll" << "Сохранить файл как"
-                              << "Saveall.png";
-    QTest::newRow("settings") << 4 << "actionSettings" << "Settings" << "Настройка"
-                              << "settings.png";
-    QTest::newRow("read") << 5 << "actionRead" << "Read" << "Прочитать данные" << "Read.png";
-    QTest::newRow("write") << 6 << "actionWrite" << "Write" << "Загрузить данные" << "Write.png";
+                              << "Saveall.png" << 256;
+    QTest::newRow("settings") << 4 << "actionSettings" << "Settings" << "Настройка" << "settings.png" << 128;
+    QTest::newRow("read") << 5 << "actionRead" << "Read" << "Прочитать данные" << "Read.png" << 160;
+    QTest::newRow("write") << 6 << "actionWrite" << "Write" << "Загрузить данные" << "Write.png" << 160;
 }
 
+// Each action shows its picture, compiled in uncompressed at its own size.
 void TestEditorShell::toolBarActionsInOrder()
 {
     QFETCH(int, position);
@@ -133,64 +69,80 @@ void TestEditorShell::toolBarActionsInOrder()
     QFETCH(QString, text);
     QFETCH(QString, toolTip);
     QFETCH(QString, icon);
-
+    QFETCH(int, pixels);
     MainWindow window;
     auto *toolBar = window.findChild<QToolBar *>(QStringLiteral("mainToolBar"));
     QVERIFY(toolBar);
     QCOMPARE(toolBar->iconSize(), QSize(48, 48));
     QCOMPARE(window.toolBarArea(toolBar), Qt::TopToolBarArea);
-    const QList<QAction *> actions = toolBar->actions();
-    QCOMPARE(actions.size(), 7);
-
-    const QAction *action = actions.at(position);
+    QCOMPARE(toolBar->actions().size(), 7);
+    const QAction *action = toolBar->actions().at(position);
     QCOMPARE(action->objectName(), name);
     QCOMPARE(action->text(), text);
     QCOMPARE(action->toolTip(), toolTip);
-    const QIcon expected(QStringLiteral(":/images/") + icon);
-    QVERIFY(!expected.pixmap(48, 48).isNull());
-    QCOMPARE(iconImage(action->icon(), 48), iconImage(expected, 48));
+
+    const QString path = QStringLiteral(":/images/") + icon;
+    const QResource resource(path);
+    QVERIFY2(resource.isValid(), qPrintable(path));
+    QCOMPARE(resource.compressionAlgorithm(), QResource::NoCompression);
+    QCOMPARE(QImage(path).size(), QSize(pixels, pixels));
+    QCOMPARE(iconImage(action->icon(), 48), iconImage(QIcon(path), 48));
 }
 
-void TestEditorShell::cyrillicArgumentDecodes()
+// Reads the icon's own directory: Qt decodes every entry to 32 bits, so the
+// colour depth of each entry is only visible there.
+void TestEditorShell::iconFileHoldsNineImages()
 {
-    if (QTextCodec::codecForLocale()->mibEnum() != 106)
-        QSKIP("the locale's 8-bit encoding is not UTF-8");
-    const QByteArray utf8("\xD0\x9A\xD0\xBE\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C\xD0\xBD\xD0\xB0\xD1\x8F"
-                          " \xE2\x84\x96" "2.vlr");
-    QCOMPARE(StartupFile::fromArgument(utf8.constData()), QString::fromUtf8("Котельная №2.vlr"));
-    QVERIFY(StartupFile::fromArgument(nullptr).isNull());
-
-    // "Котельная" as the Windows build receives it, one byte per letter.
-    const QByteArray cp1251("\xCA\xEE\xF2\xE5\xEB\xFC\xED\xE0\xFF.vlr");
-    QCOMPARE(StartupFile::fromCp1251(cp1251), QString::fromUtf8("Котельная.vlr"));
+    MainWindow window; // registers the collection
+    QFile file(QStringLiteral(":/images/Tarvik.ico"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray data = file.readAll();
+    QVERIFY(data.size() >= 6 + 16 * 9);
+    const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
+    QCOMPARE(qFromLittleEndian<quint16>(bytes + 4), quint16(9));
+    const int sizes[] = {16, 32, 16, 32, 48, 16, 32, 48, 256};
+    const int depths[] = {4, 4, 8, 8, 8, 32, 32, 32, 32};
+    QImageReader reader(file.fileName());
+    QCOMPARE(reader.imageCount(), 9);
+    for (int i = 0; i < 9; ++i) {
+        const uchar *entry = bytes + 6 + 16 * i;
+        QCOMPARE(entry[0] == 0 ? 256 : entry[0], sizes[i]);
+        QCOMPARE(int(qFromLittleEndian<quint16>(entry + 6)), depths[i]);
+        QVERIFY(reader.jumpToImage(i));
+        QCOMPARE(reader.read().size(), QSize(sizes[i], sizes[i]));
+    }
 }
 
-void TestEditorShell::startupNameNeedsAnExistingLongName()
+// Only an existing file with a name longer than 4 characters is opened; the
+// argument decodes from CP1251 on Windows, from the locale's encoding elsewhere.
+void TestEditorShell::startupFileName()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
-    for (const char *name : {"a.bc", "Котельная.vlr"}) {
-        QFile file(QString::fromUtf8(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    for (const char *name : {"a.bc", "Котельная.vlr"})
+        QVERIFY(QFile(QString::fromUtf8(name)).open(QIODevice::WriteOnly));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.vlr")));
-
-    StartupFile::setName(QString());
-    QVERIFY(StartupFile::existingName().isEmpty());
-    StartupFile::setName(QStringLiteral("a.bc")); // exists, but only 4 characters
-    QVERIFY(StartupFile::existingName().isEmpty());
-    StartupFile::setName(QStringLiteral("missing.vlr"));
-    QVERIFY(StartupFile::existingName().isEmpty());
-    StartupFile::setName(QStringLiteral("folder.vlr"));
-    QVERIFY(StartupFile::existingName().isEmpty());
-    StartupFile::setName(QString::fromUtf8("Котельная.vlr"));
-    QCOMPARE(StartupFile::existingName(), QString::fromUtf8("Котельная.vlr"));
-    QCOMPARE(StartupFile::name(), QString::fromUtf8("Котельная.vlr"));
-
+    const struct { const char *name; bool opens; } names[] = {
+        {"", false}, {"a.bc", false}, {"missing.vlr", false}, {"folder.vlr", false}, {"Котельная.vlr", true}};
+    for (const auto &n : names) {
+        const QString fileName = QString::fromUtf8(n.name);
+        StartupFile::setName(fileName);
+        QCOMPARE(StartupFile::name(), fileName);
+        QCOMPARE(StartupFile::existingName(), n.opens ? fileName : QString());
+    }
     StartupFile::setName(QString());
     QVERIFY(QDir::setCurrent(previous));
+
+    const QByteArray cp1251("\xCA\xEE\xF2\xE5\xEB\xFC\xED\xE0\xFF.vlr"); // as Windows passes it
+    QCOMPARE(StartupFile::fromCp1251(cp1251), QString::fromUtf8("Котельная.vlr"));
+    QVERIFY(StartupFile::fromArgument(nullptr).isNull());
+    if (QTextCodec::codecForLocale()->mibEnum() != 106)
+        QSKIP("the locale's 8-bit encoding is not UTF-8");
+    QCOMPARE(StartupFile::fromArgument("\xD0\x9A\xD0\xBE\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C\xD0\xBD\xD0\xB0\xD1\x8F"
+                                       " \xE2\x84\x96" "2.vlr"),
+             QString::fromUtf8("Котельная №2.vlr"));
 }
 
 QTEST_MAIN(TestEditorShell)
