@@ -24,14 +24,13 @@ QSettings store()
     return QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
 }
 
-// The store's keys and values, sorted: "address=12 baudRate=2400".
+// The store's keys, which come sorted, and values: "address=12 baudRate=2400".
 QString storeText()
 {
     QSettings settings = store();
     QStringList pairs;
     for (const QString &key : settings.allKeys())
         pairs << key + '=' + settings.value(key).toString();
-    pairs.sort();
     return pairs.join(' ');
 }
 
