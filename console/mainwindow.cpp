@@ -266,17 +266,13 @@ void MainWindow::appendEvent(QTableWidget *table, const AlarmType &alarm)
     selectLastRow(table);
 }
 
-// On a table on screen, selectRow() lays the table out and scrolls at once:
-// about a millisecond per row, so a burst of events would stall the window.
-// There the row is selected at once and made current and scrolled to once
-// per burst, before the window is next painted.
+// selectRow() lays the table out and scrolls at once: on screen about a
+// millisecond per row, and in any case a pass over every row, so a burst of
+// events would stall the window. The row is selected at once; it is made
+// current and scrolled to once per burst, before the window is next painted.
 void MainWindow::selectLastRow(QTableWidget *table)
 {
     const int row = table->rowCount() - 1;
-    if (!table->isVisible()) {
-        table->selectRow(row);
-        return;
-    }
     table->selectionModel()->select(table->model()->index(row, 0),
                                     QItemSelectionModel::ClearAndSelect
                                         | QItemSelectionModel::Rows);
