@@ -403,14 +403,10 @@ void TestConsoleWindow::nameColumn_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("name");
     QTest::newRow("controller fire") << 5 << 1 << pad(QStringLiteral("Пожар"));
-    QTest::newRow("controller power") << 0 << 77 << pad(QStringLiteral("Нет питания"));
     QTest::newRow("device without address") << 32 << 0 << pad(QStringLiteral("Порог 1, датчик CH"));
     QTest::newRow("device address 99") << 131 << 9 << pad(QStringLiteral("Пожар, Адрес 99 "));
-    QTest::newRow("device address 200")
-        << 232 << 54 << QStringLiteral("Авария рециркуляционных насосов котел 1, Адрес 200");
     QTest::newRow("code outside the list")
         << 0 << 78 << pad(QStringLiteral("Неизвестное событие, код 78"));
-    QTest::newRow("code 255") << 31 << 255 << pad(QStringLiteral("Неизвестное событие, код 255"));
 }
 
 void TestConsoleWindow::nameColumn()
