@@ -224,8 +224,9 @@ void TestConfigTables::roundTrip()
     QCOMPARE(shownTexts(form), shown);
 }
 
-// A mode switch stores the new mode, gathers with the layout the tables were
-// built with and refreshes; going back restores the first layout's values.
+// A mode switch gathers, stores the new mode and refreshes. The gather uses
+// the layout the tables were built with even when the new mode is stored
+// first; going back restores the first layout's values.
 void TestConfigTables::modeSwitchKeepsBothLayouts()
 {
     Form form;
