@@ -59,7 +59,8 @@ pids=()
 XDG_CONFIG_HOME="$work/editor-settings" "$editor" "$@" &
 pids+=($!)
 if [ -x "$console" ]; then
-    XDG_CONFIG_HOME="$work/console-settings" "$console" &
+    # The console plays Alarm.wav from its working directory, which the build puts beside it.
+    (cd "$(dirname "$console")" && XDG_CONFIG_HOME="$work/console-settings" exec ./TarvikScada) &
     pids+=($!)
 fi
 status=0
