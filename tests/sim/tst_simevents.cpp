@@ -22,12 +22,7 @@ private slots:
     void scriptedInputsOverride();
 
 private:
-    struct ListRegisters {
-        int index;
-        int ack;
-        int record;
-        int count;
-    };
+    struct ListRegisters { int index, ack, record, count; };
     // The console's exchange: write the index, read the ack, read the record.
     QVector<quint16> fetch(const ListRegisters &list, quint16 index);
 
@@ -76,11 +71,8 @@ void TestSimEvents::listHandshake()
     });
     QCOMPARE(master->inputs(mine.count, 1), QVector<quint16>{3});
     QCOMPARE(master->inputs(other.count, 1), QVector<quint16>{0});
-    for (quint16 i = 0; i < 3; ++i) {
-        const QVector<quint16> record = fetch(mine, i);
-        QCOMPARE(record, (QVector<quint16>{37, quint16(0x1800 | i), 0x0C03, 0x1E0E, 9}));
-        QCOMPARE(SimEvent::fromRegisters(record.constData()), SimEvent::at(37, quint8(i), when));
-    }
+    for (quint16 i = 0; i < 3; ++i)
+        QCOMPARE(fetch(mine, i), (QVector<quint16>{37, quint16(0x1800 | i), 0x0C03, 0x1E0E, 9}));
     QCOMPARE(master->holding(other.index, 2), (QVector<quint16>{0, 0}));
     QCOMPARE(master->inputs(other.record, 5), QVector<quint16>(5, 0));
     // Past the end, from the first index out to the largest, the record is empty.
