@@ -83,7 +83,8 @@ void TestSimFaults::countedFaultsAreUsedUp()
 
 void TestSimFaults::rangeFaults()
 {
-    // Reads of main part 7 fail five times; writes there and other reads do not.
+    // Reads of 441-503 (the seventh 63-register block) fail five times; writes
+    // there and other reads do not.
     sim->failRange(3, 441, 503, 5);
     const QVector<quint16> block(63, 9);
     QCOMPARE(master->writeMultiple(441, 63, block.constData()), 63);
