@@ -222,6 +222,11 @@ bool ConfigTransfer::finishSimWait()
             observer.transferFailed(writeFailedText());
             return false;
         }
+        if (!cleared && cancelled()) {
+            // Nobody is left to read an outcome we did not wait for.
+            observer.transferWriteComplete();
+            return true;
+        }
         text = cleared ? simDoneText() : simFailedText();
     }
     observer.transferStatus(text);
