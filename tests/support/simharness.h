@@ -23,7 +23,7 @@ class SimHarness
 {
 public:
     explicit SimHarness(int slaveAddress = 1, int baudRate = 9600);
-    ~SimHarness();
+    ~SimHarness() { sim.stop(); }
     SimHarness(const SimHarness &) = delete;
     SimHarness &operator=(const SimHarness &) = delete;
 
@@ -40,30 +40,43 @@ public:
     ControllerState stateCopy() const { return sim.stateCopy(); }
 
     // Registers, without the controller's side effects.
-    quint16 holding(int address) const;
-    void setHolding(int address, quint16 value);
+    quint16 holding(int address) const { return stateCopy().holding(address); }
+    void setHolding(int address, quint16 value) { state([&](auto &s) { s.setHolding(address, value); }); }
     void setHoldings(int address, const QVector<quint16> &values);
-    quint16 input(int address) const;
-    void setInput(int address, quint16 value); // 1039/1040 set the status word
+    quint16 input(int address) const { return stateCopy().input(address); }
+    // Overrides a computed input register; 1039/1040 set the status word.
+    void setInput(int address, quint16 value) { state([&](auto &s) { s.setInput(address, value); }); }
 
     // Events and status word.
-    void addCurrentEvent(const SimEvent &event, bool alsoLog = true);
-    void addLoggedEvent(const SimEvent &event);
-    void clearCurrentEvents();
-    void setStatusWord(quint32 value);
+    void addCurrentEvent(const SimEvent &event, bool alsoLog = true)
+    {
+        state([&](auto &s) { s.addCurrentEvent(event, alsoLog); });
+    }
+    void addLoggedEvent(const SimEvent &event) { state([&](auto &s) { s.addLoggedEvent(event); }); }
+    void clearCurrentEvents() { state([](auto &s) { s.clearCurrentEvents(); }); }
+    void setStatusWord(quint32 value) { state([&](auto &s) { s.setStatusWord(value); }); }
 
-    // Handshake behaviours (see ControllerState).
-    void setCommitReadsBeforeClear(int stage, int reads); // stage 0..2, ControllerState::Never
-    void setSimCard(const ControllerState::SimCard &card);
-    void setAckFrozen(ControllerState::EventList list, bool frozen);
+    // Handshake behaviours (see ControllerState); stage 0..2, reads may be ControllerState::Never.
+    void setCommitReadsBeforeClear(int stage, int reads)
+    {
+        state([&](auto &s) { s.setCommitReadsBeforeClear(stage, reads); });
+    }
+    void setSimCard(const ControllerState::SimCard &card) { state([&](auto &s) { s.setSimCard(card); }); }
+    void setAckFrozen(ControllerState::EventList list, bool frozen)
+    {
+        state([&](auto &s) { s.setAckFrozen(list, frozen); });
+    }
 
     // Line faults (see FaultPlan).
-    void dropNext(int requests);
-    void breakCrcOfNext(int answers);
-    void setDelay(int milliseconds);
-    void setSilent(bool on);
-    void failRange(int function, int first, int last, int times, bool silent = true);
-    void clearFaults();
+    void dropNext(int requests) { faults([&](auto &f) { f.dropNext(requests); }); }
+    void breakCrcOfNext(int answers) { faults([&](auto &f) { f.breakCrcOfNext(answers); }); }
+    void setDelay(int milliseconds) { faults([&](auto &f) { f.setDelay(milliseconds); }); }
+    void setSilent(bool on) { faults([&](auto &f) { f.setSilent(on); }); }
+    void failRange(int function, int first, int last, int times, bool silent = true)
+    {
+        faults([&](auto &f) { f.addRangeFault({function, first, last, times, silent}); });
+    }
+    void clearFaults() { faults([](auto &f) { f.clear(); }); }
 
     // Requests received since the start or the last clearRequests().
     QVector<RequestRecord> requests() const { return sim.requestLog(); }

@@ -19,21 +19,15 @@ TestMaster::TestMaster(const QString &devicePath, int slaveAddress, int baudRate
 
 TestMaster::~TestMaster()
 {
-    if (!ctx)
-        return;
     if (open)
         modbus_close(ctx);
-    modbus_free(ctx);
+    if (ctx)
+        modbus_free(ctx);
 }
 
 void TestMaster::setResponseTimeout(int milliseconds)
 {
     modbus_set_response_timeout(ctx, uint32_t(milliseconds / 1000), uint32_t((milliseconds % 1000) * 1000));
-}
-
-void TestMaster::setSlave(int slaveAddress)
-{
-    modbus_set_slave(ctx, slaveAddress);
 }
 
 int TestMaster::track(int result)
@@ -80,19 +74,16 @@ bool TestMaster::sendRaw(const QByteArray &bytes)
     return fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
 }
 
-QByteArray TestMaster::receiveRaw(int milliseconds)
+QByteArray TestMaster::receiveRaw(int descriptor, int milliseconds)
 {
-    const int fd = modbus_get_socket(ctx);
     QByteArray bytes;
     QElapsedTimer timer;
     timer.start();
     for (qint64 left = milliseconds; left > 0; left = milliseconds - timer.elapsed()) {
-        pollfd p = {fd, POLLIN, 0};
-        if (::poll(&p, 1, int(left)) <= 0)
-            break;
+        pollfd p = {descriptor, POLLIN, 0};
         char buffer[256];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0)
+        ssize_t n = 0;
+        if (::poll(&p, 1, int(left)) <= 0 || (n = ::read(descriptor, buffer, sizeof buffer)) <= 0)
             break;
         bytes.append(buffer, int(n));
     }

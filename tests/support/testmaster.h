@@ -20,7 +20,7 @@ public:
     bool isOpen() const { return open; }
     modbus_t *context() const { return ctx; }
     void setResponseTimeout(int milliseconds);
-    void setSlave(int slaveAddress);
+    void setSlave(int slaveAddress) { modbus_set_slave(ctx, slaveAddress); }
 
     // -1 on failure, as libmodbus; lastError() then holds errno.
     int readHolding(int address, int count, quint16 *dest);
@@ -32,9 +32,10 @@ public:
     int lastError() const { return error; }
 
     // Raw bytes on the line: send exactly these bytes, then collect whatever
-    // arrives within the given time.
+    // arrives within the given time (on this master's line or any descriptor).
     bool sendRaw(const QByteArray &bytes);
-    QByteArray receiveRaw(int milliseconds);
+    QByteArray receiveRaw(int milliseconds) { return receiveRaw(modbus_get_socket(ctx), milliseconds); }
+    static QByteArray receiveRaw(int descriptor, int milliseconds);
 
 private:
     int track(int result);
