@@ -1,114 +1,69 @@
 #ifndef IMAGECHECK_H
 #define IMAGECHECK_H
 
-// Shared by the fuzz target and the corpus test: runs every code -> text
-// conversion a window refresh makes over an image of any content and reports
-// the first text that is not one the window can show. Empty means sound.
-
-#include "configimage.h"
-#include "eventcatalogue.h"
-
-#include <QSet>
-#include <QString>
-#include <QStringList>
+// Shared by the fuzz targets and the corpus test, for images of any content.
+// Each returns the first fault found, or an empty string.
+#include "configfile.h"
+#include "mainwindow.h"
 
 namespace ImageCheck {
 
-inline QString where(const char *field, int index, int code)
-{
-    return QStringLiteral("%1[%2] = %3").arg(QLatin1String(field)).arg(index).arg(code);
-}
-
-// A shown text must be one of the list's, and reading it back must give the
-// code itself when in range, else 0 (the clamped "none").
-inline QString checkCodes(const ConfigImage &image, const char *field, int offset, int count,
-                          const QStringList &texts, QString (*toText)(int),
-                          int (*toCode)(const QString &))
-{
-    const QSet<QString> known(texts.cbegin(), texts.cend());
-    for (int i = 0; i < count; ++i) {
-        const int code = image.byte(offset + i);
-        const QString text = toText(code);
-        if (!known.contains(text))
-            return where(field, i, code) + QStringLiteral(": unknown text ") + text;
-        const int expected = code < texts.size() ? code : 0;
-        if (toCode(text) != expected)
-            return where(field, i, code) + QStringLiteral(": reads back as %1").arg(toCode(text));
-    }
-    return QString();
-}
-
-inline QString checkSensors(const ConfigImage &image)
-{
-    const QStringList &relays = ConfigImage::relayTexts();
-    const QStringList &valves = ConfigImage::valveTexts();
-    const int n = ConfigImage::SensorCount;
-    QString failure;
-    const struct { const char *name; int offset; bool relay; } fields[] = {
-        {"Thres1Valve", ConfigImage::Thres1Valve, false}, {"Thres2Valve", ConfigImage::Thres2Valve, false},
-        {"FireValve", ConfigImage::FireValve, false},     {"DefectValve", ConfigImage::DefectValve, false},
-        {"Thres1Relay", ConfigImage::Thres1Relay, true},  {"Thres2Relay", ConfigImage::Thres2Relay, true},
-        {"FireRelay", ConfigImage::FireRelay, true},      {"DefectRelay", ConfigImage::DefectRelay, true},
-        {"ValveStateRelay", ConfigImage::ValveStateRelay, true}};
-    for (const auto &f : fields) {
-        failure = f.relay ? checkCodes(image, f.name, f.offset, n, relays, ConfigImage::relayText,
-                                       ConfigImage::relayCode)
-                          : checkCodes(image, f.name, f.offset, n, valves, ConfigImage::valveText,
-                                       ConfigImage::valveCode);
-        if (!failure.isEmpty())
-            return failure;
-    }
-    return failure;
-}
-
-inline QString checkInputs(const ConfigImage &image)
-{
-    const int n = ConfigImage::InputCount;
-    QString failure = checkCodes(image, "InputRelay", ConfigImage::InputRelay, n,
-                                 ConfigImage::relayTexts(), ConfigImage::relayText,
-                                 ConfigImage::relayCode);
-    if (failure.isEmpty())
-        failure = checkCodes(image, "InputValve", ConfigImage::InputValve, n,
-                             ConfigImage::valveTexts(), ConfigImage::valveText,
-                             ConfigImage::valveCode);
-    for (int i = 0; i < n && failure.isEmpty(); ++i) {
-        const int code = image.byte(ConfigImage::InputName + i);
-        const QString name = ConfigImage::inputNameText(code);
-        if (name.size() != 40
-            || !(ConfigImage::inputNameTexts().contains(name) || name == EventCatalogue::emptyEntry()))
-            failure = where("InputName", i, code) + QStringLiteral(": unknown name ") + name;
-        const int delay = image.word(ConfigImage::InputDelay + 2 * i);
-        if (!ConfigImage::delayTexts().contains(ConfigImage::delayText(delay)))
-            failure = where("InputDelay", i, delay) + QStringLiteral(": unknown delay text");
-    }
-    return failure;
-}
-
-inline QString checkGlobals(const ConfigImage &image)
-{
-    const int valveType = image.byte(ConfigImage::ValveType);
-    if (!ConfigImage::valveTypeTexts().contains(ConfigImage::valveTypeText(valveType)))
-        return where("ValveType", 0, valveType);
-    const int mode = image.word(ConfigImage::PollingMode);
-    if (ConfigImage::pollingModeFromText(ConfigImage::pollingModeText(mode)) != (mode ? 1 : 0))
-        return where("PollingMode", 0, mode);
-    for (int slot = 0; slot < ConfigImage::PhoneCount; ++slot) {
-        const int length = image.phoneLength(slot);
-        if (length < 0 || length > ConfigImage::PhoneSlotSize
-            || image.phoneNumber(slot).size() != length)
-            return where("PhoneLength", slot, length);
-    }
-    return QString();
-}
-
+// Every code -> text a refresh makes gives the list's text for the code, or
+// its "none" text past the list, and reads back as that entry.
 inline QString checkTexts(const ConfigImage &image)
 {
-    QString failure = checkSensors(image);
-    if (failure.isEmpty())
-        failure = checkInputs(image);
-    if (failure.isEmpty())
-        failure = checkGlobals(image);
-    return failure;
+    using C = ConfigImage;
+    const struct { const char *name; int offset, count; bool relay; } fields[] = {
+        {"Thres1Valve", C::Thres1Valve, 252, false}, {"Thres2Valve", C::Thres2Valve, 252, false},
+        {"FireValve", C::FireValve, 252, false}, {"DefectValve", C::DefectValve, 252, false},
+        {"InputValve", C::InputValve, 24, false}, {"Thres1Relay", C::Thres1Relay, 252, true},
+        {"Thres2Relay", C::Thres2Relay, 252, true}, {"FireRelay", C::FireRelay, 252, true},
+        {"DefectRelay", C::DefectRelay, 252, true}, {"ValveStateRelay", C::ValveStateRelay, 252, true},
+        {"InputRelay", C::InputRelay, 24, true}};
+    for (const auto &f : fields) {
+        const QStringList &texts = f.relay ? C::relayTexts() : C::valveTexts();
+        for (int i = 0; i < f.count; ++i) {
+            const int code = image.byte(f.offset + i);
+            const int entry = code < texts.size() ? code : 0;
+            const QString text = f.relay ? C::relayText(code) : C::valveText(code);
+            if (text != texts.at(entry) || (f.relay ? C::relayCode(text) : C::valveCode(text)) != entry)
+                return QStringLiteral("%1[%2] = %3 shows \"%4\"").arg(f.name).arg(i).arg(code).arg(text);
+        }
+    }
+    for (int i = 0; i < C::InputCount; ++i) {
+        const QString name = C::inputNameText(image.byte(C::InputName + i));
+        if (name.size() != 40 || !C::inputNameTexts().contains(name))
+            return QStringLiteral("InputName[%1] shows \"%2\"").arg(i).arg(name);
+        if (!C::delayTexts().contains(C::delayText(image.word(C::InputDelay + 2 * i))))
+            return QStringLiteral("InputDelay[%1] = %2").arg(i).arg(image.word(C::InputDelay + 2 * i));
+    }
+    const int mode = image.word(C::PollingMode);
+    if (!C::valveTypeTexts().contains(C::valveTypeText(image.byte(C::ValveType)))
+        || C::pollingModeFromText(C::pollingModeText(mode)) != (mode ? 1 : 0))
+        return QStringLiteral("ValveType or PollingMode");
+    for (int slot = 0; slot < C::PhoneCount; ++slot) {
+        const int length = image.phoneLength(slot);
+        if (length < 0 || length > C::PhoneSlotSize || image.phoneNumber(slot).size() != length)
+            return QStringLiteral("PhoneLength[%1] = %2").arg(slot).arg(length);
+    }
+    return QString();
+}
+
+// Shown in the window and stored back twice: the first pass may clamp codes
+// to what the window offers, after that nothing may move.
+inline QString checkRefreshIsStable(MainWindow &window, const ConfigImage &image)
+{
+    QByteArray passes[2];
+    window.configImage() = image;
+    for (QByteArray &bytes : passes) {
+        window.refreshAll();
+        window.gatherAll();
+        bytes = ConfigFile::toBytes(window.configImage());
+    }
+    for (int i = 0; i < ConfigImage::FileSize; ++i)
+        if (passes[0].at(i) != passes[1].at(i))
+            return QStringLiteral("file byte %1 moves on the second pass").arg(i);
+    return QString();
 }
 
 } // namespace ImageCheck
