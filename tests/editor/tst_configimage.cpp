@@ -10,7 +10,7 @@ namespace {
 using Image = ConfigImage;
 constexpr int TextOnly = -999; // conversion rows that only map a text back
 
-// Neighbours and blocks differ, and no byte is left at a default by chance.
+// Neighbouring bytes differ, and so do the three blocks.
 Image patternedImage()
 {
     Image image;
