@@ -222,11 +222,6 @@ bool ConfigTransfer::finishSimWait()
             observer.transferFailed(writeFailedText());
             return false;
         }
-        if (!cleared && cancelled()) {
-            // Nobody is left to read an outcome we did not wait for.
-            observer.transferWriteComplete();
-            return true;
-        }
         text = cleared ? simDoneText() : simFailedText();
     }
     observer.transferStatus(text);
