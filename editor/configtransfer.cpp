@@ -86,18 +86,13 @@ const QString &ConfigTransfer::simFailedText()
 }
 
 ConfigTransfer::ConfigTransfer(RegisterLink &link, Observer &observer)
-    : link(link), observer(observer), sleeper([](int) {}), cancelled([] { return false; })
+    : link(link), observer(observer), sleeper([](int) {})
 {
 }
 
 void ConfigTransfer::setSleeper(Sleeper sleeper)
 {
     this->sleeper = std::move(sleeper);
-}
-
-void ConfigTransfer::setCancelCheck(CancelCheck check)
-{
-    cancelled = std::move(check);
 }
 
 bool ConfigTransfer::readConfig(ConfigImage &image)
@@ -232,9 +227,7 @@ bool ConfigTransfer::finishSimWait()
 bool ConfigTransfer::pollSimBusy(bool &cleared)
 {
     cleared = false;
-    // The data is already committed here; only the SIM copy is awaited, so a
-    // closing editor need not sit out the whole minute.
-    for (int poll = 0; poll < SimBusyPolls && !cancelled(); ++poll) {
+    for (int poll = 0; poll < SimBusyPolls; ++poll) {
         if (poll > 0)
             sleeper(SimPollPauseMs);
         quint16 busy = 1;

@@ -34,8 +34,6 @@ public:
 
     // Pauses the SIM-card poll; tests pass one that only counts.
     using Sleeper = std::function<void(int milliseconds)>;
-    // Asked between SIM-card polls: true ends the wait early (the editor is closing).
-    using CancelCheck = std::function<bool()>;
 
     static constexpr int MaxAttempts = 6;          // per block request and per single write
     static constexpr int MaxFailedReads = 6;       // consecutive failed reads of one register
@@ -64,7 +62,6 @@ public:
     ConfigTransfer(RegisterLink &link, Observer &observer);
 
     void setSleeper(Sleeper sleeper);
-    void setCancelCheck(CancelCheck check);
 
     // Reads every configuration register into a staging copy and replaces the
     // register bytes of `image` only when all of them arrived; on failure
@@ -88,7 +85,6 @@ private:
     RegisterLink &link;
     Observer &observer;
     Sleeper sleeper;
-    CancelCheck cancelled;
 };
 
 #endif // CONFIGTRANSFER_H

@@ -58,7 +58,6 @@ void MyThread::runJob(RegisterLink &link)
 {
     ConfigTransfer transfer(link, *this);
     transfer.setSleeper([](int milliseconds) { QThread::msleep(milliseconds); });
-    transfer.setCancelCheck([this] { return stopRequested.load(); });
     if (TransferMode == WriteMode) {
         {
             QMutexLocker locker(&imageMutex);
