@@ -1,8 +1,11 @@
 #include "controllerstate.h"
 
-#include <QFile>
+#include "configfile.h"
 
 #include <cstring>
+
+#include <QFile>
+
 
 namespace {
 
@@ -342,24 +345,13 @@ void ControllerState::clearInputOverrides()
 
 QByteArray ControllerState::fileBytes() const
 {
-    QByteArray bytes;
-    bytes.reserve(ConfigImage::FileSize);
-    bytes.append(reinterpret_cast<const char *>(image.MainBlock), ConfigImage::MainSize);
-    bytes.append(reinterpret_cast<const char *>(image.PhoneBlock), ConfigImage::PhoneSize);
-    bytes.append(reinterpret_cast<const char *>(image.ClockBlock), ConfigImage::ClockSize);
-    return bytes;
+    return ConfigFile::toBytes(image);
 }
 
 bool ControllerState::setFileBytes(const QByteArray &bytes)
 {
-    if (bytes.size() != ConfigImage::FileSize)
-        return false;
-    const char *data = bytes.constData();
-    std::memcpy(image.MainBlock, data, ConfigImage::MainSize);
-    std::memcpy(image.PhoneBlock, data + ConfigImage::MainSize, ConfigImage::PhoneSize);
-    std::memcpy(image.ClockBlock, data + ConfigImage::MainSize + ConfigImage::PhoneSize,
-                ConfigImage::ClockSize);
-    return true;
+    // Exactly one configuration: a longer file is not taken for one here.
+    return bytes.size() == ConfigImage::FileSize && ConfigFile::fromBytes(bytes, &image);
 }
 
 bool ControllerState::loadFile(const QString &path, QString *error)
@@ -382,14 +374,7 @@ bool ControllerState::loadFile(const QString &path, QString *error)
 
 bool ControllerState::saveFile(const QString &path, QString *error) const
 {
-    QFile file(path);
-    const QByteArray bytes = fileBytes();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return ConfigFile::save(path, image, error);
 }
 
 void ControllerState::addCurrentEvent(const SimEvent &event, bool alsoLog)

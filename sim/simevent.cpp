@@ -30,20 +30,6 @@ void SimEvent::toRegisters(quint16 *dest) const
     dest[4] = second;
 }
 
-SimEvent SimEvent::fromRegisters(const quint16 *src)
-{
-    SimEvent event;
-    event.source = src[0];
-    event.code = quint8(src[1] & 0xFF);
-    event.year = quint8(src[1] >> 8);
-    event.month = quint8(src[2] & 0xFF);
-    event.day = quint8(src[2] >> 8);
-    event.hour = quint8(src[3] & 0xFF);
-    event.minute = quint8(src[3] >> 8);
-    event.second = quint8(src[4] & 0xFF);
-    return event;
-}
-
 bool SimEvent::operator==(const SimEvent &other) const
 {
     return source == other.source && code == other.code && year == other.year

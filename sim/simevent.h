@@ -29,7 +29,6 @@ struct SimEvent
     // record + 0: source; +1: code | year << 8; +2: month | day << 8;
     // +3: hour | minute << 8; +4: second.
     void toRegisters(quint16 *dest) const;
-    static SimEvent fromRegisters(const quint16 *src);
 
     bool operator==(const SimEvent &other) const;
     bool operator!=(const SimEvent &other) const { return !(*this == other); }
