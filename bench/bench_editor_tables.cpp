@@ -4,6 +4,8 @@
 #include "configimage.h"
 #include "configtables.h"
 
+#include "benchtiming.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -17,9 +19,6 @@
 #include <memory>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -74,43 +73,12 @@ struct Window {
     }
 };
 
-struct Timing {
-    double call;    // the operation itself
-    double repaint; // the window catching up on the events it caused
-};
+using bench::Timing;
+using bench::peakRssKb;
 
-QTextStream &operator<<(QTextStream &out, const Timing &t)
+Timing median(const std::function<void()> &step, const std::function<void()> &prepare = {})
 {
-    return out << t.call + t.repaint << " ms (call " << t.call << ", repaint " << t.repaint << ")";
-}
-
-// Medians over the rounds.
-Timing median(const std::function<void()> &step)
-{
-    std::vector<double> calls, repaints;
-    for (int i = 0; i < Rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        step();
-        calls.push_back(timer.nsecsElapsed() / 1e6);
-        timer.restart();
-        QCoreApplication::processEvents();
-        repaints.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(calls.begin(), calls.end());
-    std::sort(repaints.begin(), repaints.end());
-    return {calls[Rounds / 2], repaints[Rounds / 2]};
-}
-
-long peakRssKb()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-#else
-    return -1;
-#endif
+    return bench::median(Rounds, step, prepare);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 // Runs offscreen unless a platform is given.
 #include "mainwindow.h"
 
+#include "benchtiming.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -16,60 +18,17 @@
 #include <memory>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 
 namespace {
 
 constexpr int Rounds = 11;
 
-struct Timing {
-    double call;    // the operation itself
-    double repaint; // the window catching up on the events it caused
-};
+using bench::Timing;
+using bench::peakRssKb;
 
-QTextStream &operator<<(QTextStream &out, const Timing &t)
-{
-    return out << t.call + t.repaint << " ms (call " << t.call << ", repaint " << t.repaint << ")";
-}
-
-double elapsedMs(const QElapsedTimer &timer)
-{
-    return timer.nsecsElapsed() / 1e6;
-}
-
-// Medians over the rounds; prepare() runs untimed before each round.
 Timing median(const std::function<void()> &step, const std::function<void()> &prepare = {})
 {
-    std::vector<double> calls, repaints;
-    for (int i = 0; i < Rounds; ++i) {
-        if (prepare) {
-            prepare();
-            QCoreApplication::processEvents();
-        }
-        QElapsedTimer timer;
-        timer.start();
-        step();
-        calls.push_back(elapsedMs(timer));
-        timer.restart();
-        QCoreApplication::processEvents();
-        repaints.push_back(elapsedMs(timer));
-    }
-    std::sort(calls.begin(), calls.end());
-    std::sort(repaints.begin(), repaints.end());
-    return {calls[Rounds / 2], repaints[Rounds / 2]};
-}
-
-long peakRssKb()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-#else
-    return -1;
-#endif
+    return bench::median(Rounds, step, prepare);
 }
 
 template <class T>
