@@ -59,8 +59,8 @@ class TestLinkWorker : public QObject
 private slots:
     // No port touched before a job; each job on a link of its own at 8N1 to slave 263
     // cut to 8 bits (7), closed at the park with the port's settings put back; failed
-    // opens reported at once. A resume() during a job or its park (link still open)
-    // runs it once more, and only once; a stop during a job lets it finish first.
+    // opens reported at once. A resume() during a job or on its way to park runs it
+    // once more, and only once; a stop during a job lets it finish first.
     void jobsRunOnLinksOpenOnlyWhileTheyRun()
     {
         QCOMPARE(LinkWorker::devicePath("/dev/pts/3") + LinkWorker::devicePath(""), QString("/dev/pts/3"));
@@ -92,7 +92,6 @@ private slots:
                 worker.resume();
         };
         startParked(worker, sim);
-        QTest::qWait(50);
         QVERIFY(worker.jobsRun == 0 && LinkWorker::liveContexts() == 0);
         const QString paths[] = { good, "", "/dev/tarvik-no-such-port", "/dev/null", // not a terminal
                                   "/dev/" + QString(300, 'x'), good };
@@ -120,6 +119,7 @@ private slots:
         QVERIFY(worker.wait(5000));
         QCOMPARE(worker.outcomes, QVector<QString>(7, "1 beef").toList());
         QCOMPARE(LinkWorker::liveContexts(), 0);
+        QVERIFY(tcgetattr(probe, &after) == 0 && after.c_cflag == before.c_cflag && after.c_iflag == before.c_iflag);
         ::close(probe);
     }
 
