@@ -263,6 +263,8 @@ void MainWindow::appendEvent(QTableWidget *table, const AlarmType &alarm)
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
         table->setItem(rowIndex, column, item);
     }
+    // The name column is narrower than a name with its device address.
+    table->item(rowIndex, 0)->setToolTip(row.name.trimmed());
     selectLastRow(table);
 }
 

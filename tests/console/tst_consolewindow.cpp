@@ -135,6 +135,7 @@ void TestConsoleWindow::userTexts()
     QCOMPARE(texts, (QStringList{"Имя события", "Время", "Дата", pad("Пожар"), "07:00:09", "05.03.2024",
                                  pad("Пожар, Адрес 99 "), "23:59:59", "31.12.20123",
                                  pad("Неизвестное событие, код 78"), "10:09:00", "10.01.2000"}));
+    QCOMPARE(all->item(1, 0)->toolTip(), QString("Пожар, Адрес 99")); // the column is narrower than that
 }
 
 void TestConsoleWindow::lampsFollowTheStatusWordAtEachTick()
