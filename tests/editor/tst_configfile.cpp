@@ -1,5 +1,6 @@
 #include "configfile.h"
 #include "configimage.h"
+#include "testfiles.h"
 
 #include <QtTest>
 
@@ -17,18 +18,6 @@ QByteArray randomBytes(quint32 seed, int size = ConfigImage::FileSize)
     for (char &b : bytes)
         b = char(random.bounded(256));
     return bytes;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "configimage.h"
 #include "mainwindow.h"
 #include "startupfile.h"
+#include "testfiles.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -45,18 +46,6 @@ ConfigImage defaults(quint8 marker = ConfigImage::DefaultMarker)
 QByteArray settings(const ConfigImage &image)
 {
     return ConfigFile::toBytes(image).left(ConfigImage::MainSize + ConfigImage::PhoneSize);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
