@@ -132,7 +132,8 @@ bool ConfigTransfer::writeConfig(const ConfigImage &image)
         observer.transferProgress(BlockSteps + stage);
     }
     observer.transferStatus(simWritingText());
-    return finishSimWait();
+    finishSimWait();
+    return true;
 }
 
 bool ConfigTransfer::readBlock(int step, ConfigImage &staging)
@@ -198,30 +199,26 @@ bool ConfigTransfer::commitStage(int address, int maxReads)
     return false;
 }
 
-bool ConfigTransfer::finishSimWait()
+// The configuration is committed by now: a SIM register that stops answering
+// fails only the SIM step, never the write.
+void ConfigTransfer::finishSimWait()
 {
     quint16 ready = 0;
     quint16 pending = 0;
-    if (!readRegister(RegSimReady, ready) || !readRegister(RegSimPending, pending)) {
-        observer.transferFailed(writeFailedText());
-        return false;
-    }
     QString text;
-    if (pending == 0) {
+    if (!readRegister(RegSimReady, ready) || !readRegister(RegSimPending, pending)) {
+        text = simFailedText();
+    } else if (pending == 0) {
         text = writeDoneText();
     } else if (ready == 0) {
         text = simNotReadyText();
     } else {
         bool cleared = false;
-        if (!pollSimBusy(cleared)) {
-            observer.transferFailed(writeFailedText());
-            return false;
-        }
-        text = cleared ? simDoneText() : simFailedText();
+        const bool answered = pollSimBusy(cleared);
+        text = answered && cleared ? simDoneText() : simFailedText();
     }
     observer.transferStatus(text);
     observer.transferWriteComplete();
-    return true;
 }
 
 bool ConfigTransfer::pollSimBusy(bool &cleared)

@@ -79,7 +79,7 @@ private:
     bool readRegister(int address, quint16 &value);
     bool writeRegisterWithRetry(int address, quint16 value);
     bool commitStage(int address, int maxReads);
-    bool finishSimWait();
+    void finishSimWait();
     bool pollSimBusy(bool &cleared);
 
     RegisterLink &link;
