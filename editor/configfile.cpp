@@ -58,6 +58,9 @@ bool ConfigFile::save(const QString &path, const ConfigImage &image, QString *er
         return false;
     }
     QSaveFile file(path);
+    // A folder that refuses new files still lets a writable file in it be
+    // rewritten in place; only then is the save not atomic.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         setError(error, failure.arg(shownName(path),
                                     saveFailureReason(path, file.error(), file.errorString())));
@@ -77,6 +80,13 @@ bool ConfigFile::save(const QString &path, const ConfigImage &image, QString *er
     if (!file.commit()) {
         setError(error, failure.arg(shownName(path),
                                     saveFailureReason(path, file.error(), file.errorString())));
+        return false;
+    }
+    const qint64 written = QFileInfo(path).size();
+    if (written != ConfigImage::FileSize) {
+        setError(error, failure.arg(shownName(path),
+                                    QStringLiteral("в файле %1 байт вместо %2")
+                                        .arg(written).arg(ConfigImage::FileSize)));
         return false;
     }
     return true;

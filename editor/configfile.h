@@ -13,7 +13,9 @@ class ConfigFile
 {
 public:
     // Written whole through a temporary file, so a failed or interrupted save
-    // leaves the old file as it was. The result is exactly FileSize bytes.
+    // leaves the old file as it was. In a folder that refuses new files a
+    // writable file is rewritten in place instead (a failure then may leave it
+    // damaged, and is reported). The result is exactly FileSize bytes.
     static bool save(const QString &path, const ConfigImage &image, QString *error = nullptr);
     // Read-only. A file that cannot be read or is too short is refused and
     // *image is not touched; a longer file gives its first FileSize bytes.

@@ -6,7 +6,9 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -19,6 +21,43 @@ QByteArray randomBytes(quint32 seed, int size = ConfigImage::FileSize)
         b = char(random.bounded(256));
     return bytes;
 }
+
+#ifdef Q_OS_UNIX
+// Files of this process grow no larger than `bytes` (0: as before) while it lives.
+struct FileSizeLimit
+{
+    rlimit saved {};
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit limited = {bytes ? bytes : saved.rlim_cur, saved.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+};
+
+// Permission bits do not stop root: while it lives, a process that runs as
+// root acts as "nobody" (the saved id lets it come back).
+struct UnprivilegedUser
+{
+    bool ok = true;
+    UnprivilegedUser()
+    {
+        if (geteuid() != 0)
+            return;
+        const passwd *nobody = getpwnam("nobody");
+        const uid_t uid = nobody ? nobody->pw_uid : 65534;
+        const gid_t gid = nobody ? nobody->pw_gid : 65534;
+        ok = setresgid(gid, gid, 0) == 0 && setresuid(uid, uid, 0) == 0;
+    }
+    ~UnprivilegedUser()
+    {
+        if (getuid() != 0 && setresuid(0, 0, 0) == 0)
+            setresgid(0, 0, 0);
+    }
+};
+#endif
 
 } // namespace
 
@@ -111,17 +150,13 @@ private slots:
         ConfigImage image;
         ConfigFile::fromBytes(randomBytes(81), &image);
         QString error;
+        bool ok = false;
+        {
 #ifdef Q_OS_UNIX
-        rlimit saved {};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit limited = {sizeLimit ? rlim_t(sizeLimit) : saved.rlim_cur, saved.rlim_max};
-        std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &limited);
+            const FileSizeLimit limit{rlim_t(sizeLimit)};
 #endif
-        const bool ok = ConfigFile::save(path(name), image, &error);
-#ifdef Q_OS_UNIX
-        setrlimit(RLIMIT_FSIZE, &saved);
-#endif
+            ok = ConfigFile::save(path(name), image, &error);
+        }
         QCOMPARE(ok, text.isEmpty());
         QCOMPARE(readAll(path("old.vlr")), ok ? ConfigFile::toBytes(image) : old);
         text.replace("%1", QDir::toNativeSeparators(path(name))).replace("%2", QDir::toNativeSeparators(path("absent")));
@@ -129,6 +164,53 @@ private slots:
         QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList({"folder", "old.vlr"}));
     }
+
+#ifdef Q_OS_UNIX
+    // A folder that refuses new files: a writable file in it is rewritten in
+    // place, its longer old content cut to the image, and a write that falls
+    // short is still reported; a new file or a read-only one is refused.
+    void saveInFolderRefusingNewFiles()
+    {
+        const QString locked = path("locked");
+        const QByteArray old(3000, '\x33');
+        QVERIFY(QDir(dir->path()).mkdir("locked") && writeFile(locked + "/old.vlr", old)
+                && writeFile(locked + "/readonly.vlr", old));
+        const auto everyone = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther
+                              | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+        const auto writable = QFile::ReadOwner | QFile::ReadOther | QFile::WriteOwner | QFile::WriteOther;
+        QVERIFY(QFile::setPermissions(dir->path(), everyone | QFile::WriteOwner)
+                && QFile::setPermissions(locked, everyone)
+                && QFile::setPermissions(locked + "/old.vlr", writable)
+                && QFile::setPermissions(locked + "/readonly.vlr", QFile::ReadOwner | QFile::ReadOther));
+        ConfigImage image;
+        ConfigFile::fromBytes(randomBytes(91), &image);
+        QString inPlace, shortWrite, created, readOnly;
+        QByteArray written;
+        bool saved = false;
+        bool shortSaved = true;
+        {
+            const UnprivilegedUser user;
+            QVERIFY2(user.ok, "cannot leave root for an unprivileged user");
+            saved = ConfigFile::save(locked + "/old.vlr", image, &inPlace);
+            written = readAll(locked + "/old.vlr");
+            {
+                const FileSizeLimit limit(1000);
+                shortSaved = ConfigFile::save(locked + "/old.vlr", image, &shortWrite);
+            }
+            QVERIFY(!ConfigFile::save(locked + "/new.vlr", image, &created));
+            QVERIFY(!ConfigFile::save(locked + "/readonly.vlr", image, &readOnly));
+        }
+        QVERIFY(QFile::setPermissions(locked, everyone | QFile::WriteOwner));
+        QVERIFY2(saved, qPrintable(inPlace));
+        QCOMPARE(written, ConfigFile::toBytes(image));
+        QVERIFY(!shortSaved && shortWrite.startsWith("Не удалось сохранить файл"));
+        const QString failed = QString("Не удалось сохранить файл «%1/%2»: %3.").arg(QDir::toNativeSeparators(locked));
+        QCOMPARE(created, failed.arg("new.vlr", QString("нет прав на запись в папку «%1»").arg(QDir::toNativeSeparators(locked))));
+        QCOMPARE(readOnly, failed.arg("readonly.vlr", "файл защищён от записи"));
+        QCOMPARE(readAll(locked + "/readonly.vlr"), old);
+        QCOMPARE(QDir(locked).entryList(QDir::Files), QStringList({"old.vlr", "readonly.vlr"}));
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(TestConfigFile)
