@@ -3,6 +3,7 @@
 
 #include "configfile.h"
 #include "configtables.h"
+#include "finishingdialog.h"
 #include "mythread.h"
 #include "settingsdialog.h"
 #include "startupfile.h"
@@ -69,6 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
     setInitialSelections();
     installPhoneValidator();
     connectFileActions();
+    connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
     showMaximized();
 
     const QString startupName = StartupFile::existingName();
@@ -95,6 +97,7 @@ void MainWindow::createWorker()
     connect(worker, &MyThread::StatusBarMes, this, &MainWindow::StatusBarMessage);
     connect(worker, &MyThread::ReadComplete, this, &MainWindow::ReadComplete);
     connect(worker, &MyThread::WriteComplete, this, &MainWindow::WriteComplete);
+    connect(worker, &QThread::finished, this, &MainWindow::workerDone);
     worker->start();
 }
 
@@ -137,7 +140,9 @@ void MainWindow::createProgressBar()
     progressBar->setRange(0, ReadSteps);
     progressBar->setValue(0);
     progressBar->hide();
-    ui->statusBar->addWidget(progressBar, 1);
+    // Permanent, so that no status text (the clearing tick's " " included)
+    // hides it in the middle of a transfer; the transfer's own ending hides it.
+    ui->statusBar->addPermanentWidget(progressBar, 1);
     connect(worker, &MyThread::Progress, this, &MainWindow::setProgress);
 }
 
@@ -253,6 +258,17 @@ void MainWindow::refreshClock()
     if (date.isValid() && date >= ui->dateEdit->minimumDate()
         && date <= ui->dateEdit->maximumDate())
         ui->dateEdit->setDate(date);
+    followSystemClock();
+}
+
+// While "Системное время" is checked the editors show the computer's clock,
+// so a save or write at any moment stores the time of that moment.
+void MainWindow::followSystemClock()
+{
+    if (!ui->checkBox->isChecked())
+        return;
+    ui->timeEdit->setTime(QTime::currentTime());
+    ui->dateEdit->setDate(QDate::currentDate());
 }
 
 // Byte 5 is not the editor's: it keeps whatever was read or loaded.
@@ -274,10 +290,7 @@ void MainWindow::gatherClock()
 
 void MainWindow::Timer()
 {
-    if (ui->checkBox->isChecked()) {
-        ui->timeEdit->setTime(QTime::currentTime());
-        ui->dateEdit->setDate(QDate::currentDate());
-    }
+    followSystemClock();
     const int ticks = statusCountdown;
     // Past zero the count has done its work; holding it at -1 keeps it from
     // running on for ever.
@@ -289,22 +302,34 @@ void MainWindow::Timer()
 
 void MainWindow::Message(const QString Texst)
 {
+    failureBoxOpen = true;
     QMessageBox::critical(this, tr("Внимание"), Texst, QMessageBox::Ok);
+    failureBoxOpen = false;
     hideProgress();
     setTransferActionsEnabled(true);
+    if (finishingBox) // the user has seen why the transfer ended; now the window goes
+        close();
 }
 
 void MainWindow::StatusBarMessage(const QString Texst)
 {
+    if (transferInProgress)
+        transferStage = Texst;
     hideProgress();
     statusCountdown = StatusTicks;
     ui->statusBar->showMessage(Texst);
 }
 
+// The window now shows what no file holds. If New or Open replaced the
+// document while the read ran, the result is a configuration of its own, with
+// no name: a Save must not put it over the file that was opened.
 void MainWindow::ReadComplete()
 {
     worker->applyReadResult(image);
+    if (documentCount != readDocument)
+        fileName.clear();
     refreshAll();
+    modified = true;
     setTransferActionsEnabled(true);
 }
 
@@ -320,6 +345,8 @@ void MainWindow::on_actionSettings_triggered()
 
 void MainWindow::on_actionRead_triggered()
 {
+    readDocument = documentCount;
+    transferStage = tr("Идет чтение данных.");
     startTransfer(MyThread::ReadMode, ReadSteps);
     modified = true;
 }
@@ -328,6 +355,7 @@ void MainWindow::on_actionWrite_triggered()
 {
     gatherAll();
     worker->setImage(image);
+    transferStage = tr("Идет отправка данных.");
     startTransfer(MyThread::WriteMode, WriteSteps);
 }
 
@@ -352,6 +380,7 @@ void MainWindow::setProgress(int step)
 
 void MainWindow::setTransferActionsEnabled(bool enabled)
 {
+    transferInProgress = !enabled;
     ui->actionSettings->setEnabled(enabled);
     ui->actionRead->setEnabled(enabled);
     ui->actionWrite->setEnabled(enabled);
@@ -435,6 +464,7 @@ void MainWindow::NewFile()
         return;
     modified = false;
     fileName.clear();
+    ++documentCount;
     image.applyDefaults();
     refreshAll();
 }
@@ -446,6 +476,7 @@ void MainWindow::OpenFile()
     const QString chosen = askOpenFileName();
     if (chosen.isEmpty() || !loadFrom(chosen, false))
         return;
+    ++documentCount;
     fileName = chosen;
     modified = false;
 }
@@ -460,14 +491,45 @@ void MainWindow::SaveAlFile()
     saveDocumentAs();
 }
 
+// A transfer in progress runs to its end; the window waits for it without
+// blocking its event loop, and closes when the worker has finished.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (!confirmDiscard()) {
+    const bool answered = finishingBox != nullptr;
+    if (!answered && !confirmDiscard()) {
         event->ignore();
         return;
     }
-    worker->stopAndWait();
+    if (transferInProgress && !workerFinished) {
+        if (!finishingBox)
+            beginFinishing();
+        event->ignore();
+        return;
+    }
+    delete finishingBox;
+    finishingBox = nullptr;
+    worker->stopAndWait(); // parked or past its last report: at once
     event->accept();
+}
+
+void MainWindow::beginFinishing()
+{
+    worker->requestStop();
+    worker->setMode(MyThread::NoTransfer);
+    worker->resume();
+    finishingBox = new FinishingDialog(
+        transferStage + QLatin1Char('\n')
+            + tr("Программа закроется, как только обмен с контроллером завершится."),
+        this);
+    finishingBox->setWindowTitle(windowTitle());
+    finishingBox->show();
+}
+
+void MainWindow::workerDone()
+{
+    workerFinished = true;
+    if (finishingBox && !failureBoxOpen)
+        close();
 }
 
 // True when the current configuration may be dropped: it is unchanged, the

@@ -10,6 +10,7 @@
 #include <memory>
 
 class ConfigTables;
+class FinishingDialog;
 class MyThread;
 class QAction;
 class QProgressBar;
@@ -31,6 +32,9 @@ class MainWindow;
 //    subclass overrides them to answer without a dialog;
 //  - a failed load or save shows a modal critical box "Внимание" with the
 //    error text (drive it with QTimer::singleShot + activeModalWidget).
+//
+// A close during a transfer returns at once (the close is ignored) and shows
+// the modal "finishingDialog"; the window closes itself when the worker ends.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -124,6 +128,7 @@ private slots:
     void on_pushButtonSensorFireValve_clicked();
 
     void setProgress(int step);
+    void workerDone();
 
 private:
     void createWorker();
@@ -140,12 +145,14 @@ private:
     void gatherPollingMode();
     void refreshClock();
     void gatherClock();
+    void followSystemClock();
     void switchPollingMode();
     void assignToAll(int assignment);
 
     void startTransfer(int mode, int lastStep);
     void setTransferActionsEnabled(bool enabled);
     void hideProgress();
+    void beginFinishing();
 
     // Document steps; each answers whether it went through.
     bool confirmDiscard();
@@ -164,6 +171,17 @@ private:
     QProgressBar *progressBar = nullptr;
     QString fileName;
     int statusCountdown = 0;
+
+    // New and Open count up; a read that ends under another count belongs to
+    // no file.
+    quint64 documentCount = 0;
+    quint64 readDocument = 0;
+
+    bool transferInProgress = false;
+    QString transferStage;               // what the box says if the window closes now
+    FinishingDialog *finishingBox = nullptr;
+    bool failureBoxOpen = false;
+    bool workerFinished = false;
 };
 
 #endif // MAINWINDOW_H

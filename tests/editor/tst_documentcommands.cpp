@@ -175,6 +175,20 @@ private slots:
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"good.vlr"}));
     }
 
+    // "Системное время" is checked from the start: a save before the first
+    // tick stores the time of the save, not 2000-01-01 00:00.
+    void saveAtOnceStoresCurrentTime()
+    {
+        TestWindow window;
+        window.saveAnswers << path("now.vlr");
+        window.SaveAlFile();
+        const QByteArray clock = readAll(path("now.vlr")).mid(2850);
+        QCOMPARE(clock.size(), 8);
+        const auto at = [&clock](int i) { return int(quint8(clock[i])); };
+        const QDateTime stored(QDate(2000 + at(6) + 256 * at(7), at(3), at(4)), QTime(at(0), at(1), at(2)));
+        QVERIFY2(qAbs(stored.secsTo(QDateTime::currentDateTime())) < 5, qPrintable(stored.toString(Qt::ISODate)));
+    }
+
     // Names of four characters or fewer and files that do not load are ignored
     // silently. The file's 0x93 marker keeps its configuration through New.
     void startupFile_data()

@@ -1,7 +1,10 @@
 // The editor window driven through its widgets, offscreen, and one read and
 // one write against the controller simulator on a pseudo-terminal.
+#include "configfile.h"
+#include "finishingdialog.h"
 #include "mainwindow.h"
 #include "simharness.h"
+#include "testfiles.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -12,6 +15,7 @@
 namespace {
 
 const QString MissingPort = QStringLiteral("/nonexistent/ttyTarvikWindow");
+const QString SimWriting = QStringLiteral("Данные отправлены! Идет запись номеров телефона на SIM карту");
 const struct { ConfigImage::Block block; int first; } Blocks[] = {
     {ConfigImage::Main, 0}, {ConfigImage::Phone, 1999}, {ConfigImage::Clock, 2999}};
 
@@ -69,6 +73,27 @@ ConfigImage shownImage(QRandomGenerator &random, int mode)
     return image;
 }
 
+// The controller's registers laid over a window image's file-only bytes.
+ConfigImage readInto(const ConfigImage &window, ConfigImage controller)
+{
+    std::memcpy(controller.MainBlock + 2652, window.MainBlock + 2652, 6);
+    return controller;
+}
+
+// Answers the save prompt with No, the open dialog with openAnswer and
+// cancels the save dialog, counting how often it was asked.
+class AnsweringWindow : public MainWindow
+{
+public:
+    QString openAnswer;
+    int saveDialogs = 0;
+
+protected:
+    QString askOpenFileName() override { return openAnswer; }
+    QString askSaveFileName() override { ++saveDialogs; return QString(); }
+    QMessageBox::StandardButton askSaveChanges() override { return QMessageBox::No; }
+};
+
 } // namespace
 
 class TestEditorWindow : public QObject
@@ -102,6 +127,8 @@ private slots:
         });
         boxTimer.start(10);
     }
+
+    void init() { boxes.clear(); }
 
     // The defaults shown at start, and images of every code the window can
     // show, gather back as they were. A mode other than 0 shows and stores as
@@ -194,10 +221,17 @@ private slots:
             shown += child<QCheckBox>(window, QString("checkBox_%1").arg(i))->isChecked() ? '1' : '0';
         QCOMPARE(shown, QString("Включено Выключено Включено Выключено 100111"));
         QCOMPARE(QDateTime(dateEdit->date(), timeEdit->time()), QDateTime(QDate(2024, 7, 21), QTime(13, 45, 30)));
-        child<QCheckBox>(window, "checkBox")->setChecked(true);
+        const auto followsClock = [&] {
+            return dateEdit->date() == QDate::currentDate()
+                   && qAbs(timeEdit->time().secsTo(QTime::currentTime())) < 5;
+        };
+        child<QCheckBox>(window, "checkBox")->setChecked(true); // at once, not from the next tick
+        QVERIFY(followsClock());
+        window.refreshAll(); // the image's clock is not shown while the box is checked
+        QVERIFY(followsClock());
+        dateEdit->setDate(QDate(2001, 1, 1));
         window.Timer();
-        QCOMPARE(dateEdit->date(), QDate::currentDate());
-        QVERIFY(qAbs(timeEdit->time().secsTo(QTime::currentTime())) < 5);
+        QVERIFY(followsClock());
     }
 
     // A message goes on the 41st tick; a new one starts the count again, and
@@ -275,6 +309,155 @@ private slots:
         for (const auto &b : Blocks)
             for (int k = 0; k < ConfigImage::registerCount(b.block); ++k)
                 QCOMPARE(state.holding(b.first + k), image.reg(b.block, k));
+    }
+
+    // New or Open while a read is on the wire: the result is shown as a
+    // configuration of its own, with no name, so Save asks where to put it and
+    // the opened file stays as it was. A read after Open keeps the name.
+    void readAfterNewOrOpen_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("duringRead");
+        QTest::newRow("new during the read") << "new" << true;
+        QTest::newRow("open during the read") << "open" << true;
+        QTest::newRow("open before the read") << "open" << false;
+    }
+
+    void readAfterNewOrOpen()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, duringRead);
+        QTemporaryDir files;
+        const QString name = files.filePath("stored.vlr");
+        QVERIFY(ConfigFile::save(name, shownImage(random, 0)));
+        const QByteArray onDisk = readAll(name);
+        SimHarness sim;
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        useStoredPort(sim.devicePath());
+        const ConfigImage controller = shownImage(random, 1);
+        sim.state([&](ControllerState &state) { state.setConfig(controller); });
+        sim.setDelay(30); // keeps the read on the wire for a second or so
+        AnsweringWindow window;
+        window.openAnswer = name;
+        child<QCheckBox>(window, "checkBox")->setChecked(false);
+        const auto replace = [&] { command == "new" ? window.NewFile() : window.OpenFile(); };
+        if (!duringRead)
+            replace();
+        child<QAction>(window, "actionRead")->trigger();
+        if (duringRead) {
+            QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(window, "progressBar")->value() >= 3, 20000);
+            replace();
+            QCOMPARE(window.currentFileName(), command == "open" ? name : QString());
+            QVERIFY(!window.modified);
+            QCOMPARE(transferActions(window), QString("000")); // the read goes on
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("111"), 30000);
+        QVERIFY(boxes.isEmpty() && window.modified);
+        QCOMPARE(window.currentFileName(), duringRead ? QString() : name);
+        const ConfigImage expected = readInto(window.configImage(), controller);
+        QVERIFY(window.configImage() == expected);
+        window.gatherAll(); // the tables and forms show that same configuration
+        QVERIFY(window.configImage() == expected);
+        if (duringRead) {
+            window.SaveFile();
+            QVERIFY(window.saveDialogs == 1 && window.modified);
+        }
+        QCOMPARE(readAll(name), onDisk);
+    }
+
+    // Six lost or refused reads of a SIM register after the commit: the
+    // configuration is in, only the SIM step failed. No box; the window is free.
+    void simStepFailsAfterCommit_data()
+    {
+        QTest::addColumn<int>("reg");
+        QTest::addColumn<bool>("silent");
+        QTest::newRow("4009 lost") << 4009 << true;
+        QTest::newRow("4007 refused") << 4007 << false;
+    }
+
+    void simStepFailsAfterCommit()
+    {
+        QFETCH(int, reg);
+        QFETCH(bool, silent);
+        SimHarness sim;
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        useStoredPort(sim.devicePath());
+        sim.setSimCard({true, 3, true});
+        sim.failRange(3, reg, reg, 6, silent);
+        MainWindow window;
+        child<QAction>(window, "actionWrite")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("111"), 30000);
+        QCOMPARE(window.statusBar()->currentMessage(), QString("Не удалось записать номера телефонов на SIM карту"));
+        QVERIFY(boxes.isEmpty() && !child(window, "progressBar")->isVisible());
+        const ConfigImage controller = sim.stateCopy().config();
+        QVERIFY(readInto(controller, window.configImage()) == controller);
+    }
+
+    // Closing during the SIM-card wait: the window waits for the write's end
+    // behind a box the user cannot dismiss, its event loop turning all along.
+    void closeDuringSimWait()
+    {
+        SimHarness sim;
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        useStoredPort(sim.devicePath());
+        sim.setSimCard({true, 30, true}); // busy for about three seconds
+        MainWindow window;
+        child<QAction>(window, "actionWrite")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(), SimWriting, 30000);
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer ticks;
+        connect(&ticks, &QTimer::timeout, &ticks, [&] {
+            longest = qMax(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        clock.start();
+        ticks.start(10);
+        QVERIFY(!window.close());
+        auto *box = window.findChild<FinishingDialog *>("finishingDialog");
+        QVERIFY(box && box->isVisible() && QApplication::activeModalWidget() == box);
+        QVERIFY2(box->text().startsWith(SimWriting), qPrintable(box->text()));
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(!window.close() && box->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 30000);
+        ticks.stop();
+        QCOMPARE(window.statusBar()->currentMessage(), QString("Готово"));
+        QVERIFY(!window.findChild<FinishingDialog *>() && boxes.isEmpty());
+        qInfo("longest pause of the event loop during the close: %lld ms", longest);
+        QVERIFY2(longest < 1000, qPrintable(QString("%1 ms").arg(longest)));
+    }
+
+    // The bar stays through every transfer whatever the clearing tick does:
+    // a Read right after start (the count is at 0), and a Write begun just
+    // before the tick that clears a status text.
+    void barStaysThroughClearingTick()
+    {
+        SimHarness sim;
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        useStoredPort(sim.devicePath());
+        sim.setDelay(10);
+        MainWindow window;
+        auto *progress = child<QProgressBar>(window, "progressBar");
+        QVector<bool> shown;
+        connect(progress, &QProgressBar::valueChanged, progress, [&](int value) {
+            if (value > 0)
+                shown << progress->isVisible();
+        });
+        child<QAction>(window, "actionRead")->trigger();
+        window.Timer();
+        QVERIFY(window.statusBar()->currentMessage() == " " && progress->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("111"), 30000);
+
+        window.StatusBarMessage("Данные прочитаны");
+        for (int tick = 0; tick < 39; ++tick)
+            window.Timer();
+        child<QAction>(window, "actionWrite")->trigger();
+        window.Timer();
+        window.Timer();
+        QVERIFY(window.statusBar()->currentMessage() == " " && progress->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("111"), 30000);
+        QVERIFY(boxes.isEmpty() && !progress->isVisible());
+        QCOMPARE(shown, QVector<bool>(21 + 24, true));
     }
 };
 
