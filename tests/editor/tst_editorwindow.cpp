@@ -336,7 +336,7 @@ private slots:
         useStoredPort(sim.devicePath());
         const ConfigImage controller = shownImage(random, 1);
         sim.state([&](ControllerState &state) { state.setConfig(controller); });
-        sim.setDelay(30); // keeps the read on the wire for a second or so
+        sim.setDelay(60); // keeps the read on the wire for a second or more
         AnsweringWindow window;
         window.openAnswer = name;
         child<QCheckBox>(window, "checkBox")->setChecked(false);
@@ -345,7 +345,7 @@ private slots:
             replace();
         child<QAction>(window, "actionRead")->trigger();
         if (duringRead) {
-            QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(window, "progressBar")->value() >= 3, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(window, "progressBar")->value() >= 1, 20000);
             replace();
             QCOMPARE(window.currentFileName(), command == "open" ? name : QString());
             QVERIFY(!window.modified);
@@ -446,6 +446,7 @@ private slots:
         child<QAction>(window, "actionRead")->trigger();
         window.Timer();
         QVERIFY(window.statusBar()->currentMessage() == " " && progress->isVisible());
+        QTRY_VERIFY(progress->width() > window.statusBar()->width() * 3 / 4); // the bar fills the status bar
         QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("111"), 30000);
 
         window.StatusBarMessage("Данные прочитаны");
