@@ -177,11 +177,12 @@ private slots:
                 && writeFile(locked + "/readonly.vlr", old));
         const auto everyone = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther
                               | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-        const auto writable = QFile::ReadOwner | QFile::ReadOther | QFile::WriteOwner | QFile::WriteOther;
+        const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        const auto writable = readable | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
         QVERIFY(QFile::setPermissions(dir->path(), everyone | QFile::WriteOwner)
                 && QFile::setPermissions(locked, everyone)
                 && QFile::setPermissions(locked + "/old.vlr", writable)
-                && QFile::setPermissions(locked + "/readonly.vlr", QFile::ReadOwner | QFile::ReadOther));
+                && QFile::setPermissions(locked + "/readonly.vlr", readable));
         ConfigImage image;
         ConfigFile::fromBytes(randomBytes(91), &image);
         QString inPlace, shortWrite, created, readOnly;

@@ -1,5 +1,5 @@
-// The editor window driven through its widgets, offscreen, and one read and
-// one write against the controller simulator on a pseudo-terminal.
+// The editor window driven through its widgets, offscreen, and its reads and
+// writes against the controller simulator on a pseudo-terminal.
 #include "configfile.h"
 #include "finishingdialog.h"
 #include "mainwindow.h"
