@@ -2,6 +2,8 @@
 
 #include "configimage.h"
 
+static_assert(ConfigFields::InputRows == ConfigImage::InputCount, "one table row per discrete input");
+
 const QVector<ConfigFields::SensorGroup> &ConfigFields::sensorGroups()
 {
     static const QVector<SensorGroup> groups = {

@@ -43,7 +43,6 @@ private slots:
     void hiddenBytesAreNotDifferences();
     void storedValuesBehindEqualTexts();
     void differentModesCompareBothLayouts();
-    void fieldsInWindowOrder();
     void printableTexts();
 };
 
@@ -195,27 +194,6 @@ void TestConfigDiff::differentModesCompareBothLayouts()
                      "Клапан 2: Реле состояния клап.: Нет    -> Реле 1\n"
                      "Порог 1: Выбор реле: Реле 2 -> Реле 4\n"
                      "Порог 1, датчик 7: Выбор реле: Реле 2 -> Реле 3"));
-}
-
-// show's list: the window's order, each layout with its own rows.
-void TestConfigDiff::fieldsInWindowOrder()
-{
-    const QVector<ConfigDiff::Field> single = ConfigDiff::fields(defaults(0));
-    const QVector<ConfigDiff::Field> addressed = ConfigDiff::fields(defaults(1));
-    // mode, 4 relays, 24 x 5 input cells, valves, 6 x 2 phone fields, 4 sensor tables x 2 columns
-    QCOMPARE(single.size(), 1 + 4 + 120 + 5 + 12 + 4 * 2);
-    QCOMPARE(addressed.size(), 1 + 4 + 120 + (5 + 250 * 3) + 12 + 4 * 250 * 2);
-    QCOMPARE(single.first().field + ": " + single.first().value, QString("Режим опроса: Безадресный"));
-    QCOMPARE(single.at(5).field + ": " + single.at(5).value,
-             QString("Дискретный вход 1: Тип входа: Нормально разомкнут"));
-    QCOMPARE(single.at(125).field, QString("Клапан 0: Закрывать при отк."));
-    QCOMPARE(single.at(130).field, QString("Номер 1"));
-    QCOMPARE(single.last().field + ": " + single.last().value, QString("Пожар: Выбор клапана: Клапан 0"));
-    QCOMPARE(addressed.last().field, QString("Пожар, датчик 250: Выбор клапана"));
-    QSet<QString> names;
-    for (const ConfigDiff::Field &f : addressed)
-        names.insert(f.field);
-    QCOMPARE(names.size(), addressed.size());
 }
 
 void TestConfigDiff::printableTexts()
