@@ -145,24 +145,6 @@ private slots:
 
     void init() { boxes.clear(); }
 
-    // The two actions follow Write on the tool bar, with their text as tool tip.
-    void toolBarActions()
-    {
-        MainWindow window;
-        QStringList names;
-        for (QAction *action : child<QToolBar>(window, "mainToolBar")->actions())
-            names << action->objectName();
-        QCOMPARE(names.mid(names.indexOf("actionWrite")),
-                 QStringList({"actionWrite", "actionCompare", "actionCompareFile"}));
-        const QStringList texts{"Сравнить с контроллером", "Сравнить с файлом…"};
-        for (int i = 0; i < 2; ++i) {
-            auto *action = child<QAction>(window, names.at(names.size() - 2 + i));
-            QCOMPARE(action->text(), texts.at(i));
-            QCOMPARE(action->toolTip(), texts.at(i));
-            QVERIFY(!action->icon().isNull());
-        }
-    }
-
     // Every field ConfigDiff names is a cell, box or field of the window under
     // the same header or label, showing the same text; and the other way round.
     void fieldsAgreeWithTheWindow()
