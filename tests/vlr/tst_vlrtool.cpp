@@ -57,22 +57,30 @@ private slots:
         QVERIFY(writeFile(path("short.vlr"), ConfigFile::toBytes(changed).left(2857)));
     }
 
-    // show: every field of the window, in its order, one line each.
+    // show: every field of the window in its order, one line each; --json
+    // the same pairs, read back with QJsonDocument.
     void show()
     {
         const Outcome shown = run({"show", path("b.vlr")});
         QCOMPARE(shown.status, 0);
-        QVERIFY(shown.err.isEmpty());
-        const QStringList lines = shown.out.split('\n');
-        const QVector<ConfigDiff::Field> fields = ConfigDiff::fields(changed);
-        QCOMPARE(lines.size(), fields.size() + 1);
-        QCOMPARE(lines.last(), QString());
+        QVERIFY(shown.err.isEmpty() && shown.out.endsWith('\n'));
+        const QStringList lines = shown.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), ConfigDiff::fields(changed).size());
         QCOMPARE(lines.at(0), QString("Режим опроса: Адресный"));
-        QCOMPARE(lines.at(1), QString("Реле 1: Выключено"));
         QVERIFY(lines.contains("Дискретный вход 24: Наименование: Клапан закрыт"));
-        QVERIFY(lines.contains("Порог 1, датчик 12: Выбор реле: Реле 4"));
         QVERIFY(lines.contains("Номер 2: 12\\x0A3"));
-        QCOMPARE(lines.at(fields.size() - 1), QString("Пожар, датчик 250: Выбор клапана: Клапан 0"));
+        QCOMPARE(lines.last(), QString("Пожар, датчик 250: Выбор клапана: Клапан 0"));
+
+        const Outcome json = run({"--json", "show", path("b.vlr")});
+        QJsonParseError error;
+        const QJsonObject document = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(json.status, 0);
+        QCOMPARE(document.value("file").toString(), path("b.vlr"));
+        QStringList pairs;
+        for (const QJsonValue &field : document.value("fields").toArray())
+            pairs << field["field"].toString() + ": " + field["value"].toString();
+        QCOMPARE(pairs, lines);
     }
 
     void diff()
@@ -80,49 +88,27 @@ private slots:
         const Outcome different = run({"diff", path("a.vlr"), path("b.vlr")});
         QCOMPARE(different.status, 1);
         QVERIFY(different.err.isEmpty());
-        QCOMPARE(different.out, QString("Режим опроса: Безадресный -> Адресный\n"
-                                        "Дискретный вход 2: Задержка: 0.2 (значение 20) -> 0.2 (значение 30)\n"
-                                        "Номер 2:  -> 12\\x0A3\n"
-                                        "Порог 1, датчик 12: Выбор реле: Реле 2 -> Реле 4\n"));
+        const QString expected = "Режим опроса: Безадресный -> Адресный\n"
+                                 "Дискретный вход 2: Задержка: 0.2 (значение 20) -> 0.2 (значение 30)\n"
+                                 "Номер 2:  -> 12\\x0A3\n"
+                                 "Порог 1, датчик 12: Выбор реле: Реле 2 -> Реле 4\n";
+        QCOMPARE(different.out, expected);
         const Outcome equal = run({"diff", path("b.vlr"), path("b.vlr")});
         QCOMPARE(equal.status, 0);
         QVERIFY(equal.out.isEmpty() && equal.err.isEmpty());
-    }
 
-    // --json: the same content, read back with QJsonDocument.
-    void json()
-    {
-        const Outcome shown = run({"--json", "show", path("b.vlr")});
-        QCOMPARE(shown.status, 0);
-        QJsonParseError error;
-        const QJsonObject show = QJsonDocument::fromJson(shown.out.toUtf8(), &error).object();
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(show.value("file").toString(), path("b.vlr"));
-        const QJsonArray fields = show.value("fields").toArray();
-        const QStringList lines = run({"show", path("b.vlr")}).out.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(fields.size(), lines.size());
-        for (int i = 0; i < fields.size(); ++i) {
-            const QJsonObject f = fields.at(i).toObject();
-            QCOMPARE(f.value("field").toString() + ": " + f.value("value").toString(), lines.at(i));
-        }
-
-        for (const QString &right : QStringList{"a.vlr", "b.vlr"}) {
-            const Outcome compared = run({"diff", path("a.vlr"), path(right), "--json"});
-            const QJsonObject diff = QJsonDocument::fromJson(compared.out.toUtf8(), &error).object();
+        for (const Outcome &json : {run({"diff", path("a.vlr"), path("b.vlr"), "--json"}),
+                                    run({"diff", "--json", path("b.vlr"), path("b.vlr")})}) {
+            QJsonParseError error;
+            const QJsonObject document = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
             QCOMPARE(error.error, QJsonParseError::NoError);
-            const QStringList plain = run({"diff", path("a.vlr"), path(right)}).out.split('\n', Qt::SkipEmptyParts);
-            const QJsonArray differences = diff.value("differences").toArray();
-            QCOMPARE(compared.status, plain.isEmpty() ? 0 : 1);
-            QCOMPARE(diff.value("equal").toBool(), plain.isEmpty());
-            QCOMPARE(diff.value("left").toString(), path("a.vlr"));
-            QCOMPARE(diff.value("right").toString(), path(right));
-            QCOMPARE(differences.size(), plain.size());
-            for (int i = 0; i < differences.size(); ++i) {
-                const QJsonObject d = differences.at(i).toObject();
-                QCOMPARE(d.value("field").toString() + ": " + d.value("left").toString() + " -> "
-                             + d.value("right").toString(),
-                         plain.at(i));
-            }
+            QString lines;
+            for (const QJsonValue &d : document.value("differences").toArray())
+                lines += d["field"].toString() + ": " + d["left"].toString() + " -> " + d["right"].toString() + '\n';
+            const bool same = document.value("equal").toBool();
+            QCOMPARE(json.status, same ? 0 : 1);
+            QCOMPARE(lines, same ? QString() : expected);
+            QCOMPARE(document.value("right").toString(), path("b.vlr"));
         }
     }
 
