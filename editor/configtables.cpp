@@ -1,5 +1,6 @@
 #include "configtables.h"
 
+#include "configfields.h"
 #include "configimage.h"
 #include "spinboxdelegate.h"
 
@@ -9,49 +10,13 @@
 
 namespace {
 
-constexpr int InputRows = ConfigImage::InputCount;
-constexpr int AddressedValveRows = 251;
-constexpr int AddressedSensorRows = 250;
-
-const QStringList inputHeaders = {
-    QStringLiteral("№"), QStringLiteral("Тип входа"), QStringLiteral("Наименование"),
-    QStringLiteral("Выбор реле"), QStringLiteral("Выбор клапана"), QStringLiteral("Задержка")};
-const QStringList valveHeaders = {
-    QStringLiteral("№"), QStringLiteral("Закрывать при отк."), QStringLiteral("Сообщать о обрыве"),
-    QStringLiteral("Сообщать о закрытии"), QStringLiteral("Реле состояния клап."),
-    QStringLiteral("Тип клапана")};
-const QStringList sensorHeaders = {
-    QStringLiteral("№"), QStringLiteral("Выбор реле"), QStringLiteral("Выбор клапана")};
+constexpr int InputRows = ConfigFields::InputRows;
+constexpr int AddressedValveRows = ConfigFields::AddressedValveRows;
+constexpr int AddressedSensorRows = ConfigFields::AddressedSensorRows;
 
 const QList<int> inputWidths = {30, 140, 270, 80, 100, 50};
 const QList<int> valveWidths = {30, 120, 120, 130, 130, 130};
 const QList<int> sensorWidths = {28, 80, 90};
-
-QStringList contactTexts()
-{
-    return {ConfigImage::contactText(true), ConfigImage::contactText(false)};
-}
-
-QStringList reportTexts()
-{
-    return {ConfigImage::reportText(true), ConfigImage::reportText(false)};
-}
-
-QStringList closeTexts()
-{
-    return {ConfigImage::closeText(true), ConfigImage::closeText(false)};
-}
-
-// The editors and boxes offer delays from "0.2": "0.0" only shows a stored 0.
-QStringList editableDelayTexts()
-{
-    return ConfigImage::delayTexts().mid(1);
-}
-
-QStringList singleValveTexts()
-{
-    return ConfigImage::valveTexts().mid(0, 2);
-}
 
 QTableWidgetItem *editableItem(const QString &text)
 {
@@ -140,24 +105,27 @@ void prepare(QTableWidget *table, const QStringList &headers, const QList<int> &
 ConfigTables::ConfigTables(ConfigImage &image, const Widgets &widgets)
     : config(image), ui(widgets)
 {
-    editors[Contact] = std::make_unique<SpinBoxDelegate>(contactTexts());
+    editors[Contact] = std::make_unique<SpinBoxDelegate>(ConfigFields::contactTexts());
     editors[InputName] = std::make_unique<SpinBoxDelegate>(ConfigImage::inputNameTexts());
     editors[Relay] = std::make_unique<SpinBoxDelegate>(ConfigImage::relayTexts());
-    editors[Delay] = std::make_unique<SpinBoxDelegate>(editableDelayTexts());
+    editors[Delay] = std::make_unique<SpinBoxDelegate>(ConfigFields::editableDelayTexts());
     editors[ValveAddressed] = std::make_unique<SpinBoxDelegate>(ConfigImage::valveTexts());
-    editors[ValveSingle] = std::make_unique<SpinBoxDelegate>(singleValveTexts());
+    editors[ValveSingle] = std::make_unique<SpinBoxDelegate>(ConfigFields::singleValveTexts());
     editors[ValveType] = std::make_unique<SpinBoxDelegate>(ConfigImage::valveTypeTexts());
-    editors[Close] = std::make_unique<SpinBoxDelegate>(closeTexts());
-    editors[Report] = std::make_unique<SpinBoxDelegate>(reportTexts());
+    editors[Close] = std::make_unique<SpinBoxDelegate>(ConfigFields::closeTexts());
+    editors[Report] = std::make_unique<SpinBoxDelegate>(ConfigFields::reportTexts());
 
-    sensors[0] = {ui.tableSensorThres1, ConfigImage::Thres1Relay, ConfigImage::Thres1Valve,
-                  ui.groupBoxThres1, ui.comboBoxSensorThres1Relay, ui.comboBoxSensorThres1Valve};
-    sensors[1] = {ui.tableSensorThres2, ConfigImage::Thres2Relay, ConfigImage::Thres2Valve,
-                  ui.groupBoxThres2, ui.comboBoxSensorThres2Relay, ui.comboBoxSensorThres2Valve};
-    sensors[2] = {ui.tableSensorDefect, ConfigImage::DefectRelay, ConfigImage::DefectValve,
-                  ui.groupBoxDefect, ui.comboBoxSensorDefectRelay, ui.comboBoxSensorDefectValve};
-    sensors[3] = {ui.tableSensorFire, ConfigImage::FireRelay, ConfigImage::FireValve,
-                  ui.groupBoxFire, ui.comboBoxSensorFireRelay, ui.comboBoxSensorFireValve};
+    const QVector<ConfigFields::SensorGroup> &groups = ConfigFields::sensorGroups();
+    const SensorTable bindings[] = {
+        {ui.tableSensorThres1, 0, 0, ui.groupBoxThres1, ui.comboBoxSensorThres1Relay, ui.comboBoxSensorThres1Valve},
+        {ui.tableSensorThres2, 0, 0, ui.groupBoxThres2, ui.comboBoxSensorThres2Relay, ui.comboBoxSensorThres2Valve},
+        {ui.tableSensorDefect, 0, 0, ui.groupBoxDefect, ui.comboBoxSensorDefectRelay, ui.comboBoxSensorDefectValve},
+        {ui.tableSensorFire, 0, 0, ui.groupBoxFire, ui.comboBoxSensorFireRelay, ui.comboBoxSensorFireValve}};
+    for (int k = 0; k < int(sensors.size()); ++k) {
+        sensors[k] = bindings[k];
+        sensors[k].relayOffset = groups.at(k).relayOffset;
+        sensors[k].valveOffset = groups.at(k).valveOffset;
+    }
 
     tables = {ui.tableDiscreteInput, ui.tableValve, ui.tableSensorThres1, ui.tableSensorThres2,
               ui.tableSensorDefect, ui.tableSensorFire};
@@ -190,10 +158,10 @@ void ConfigTables::setupTable(QTableWidget *table)
 
 void ConfigTables::prepareTables()
 {
-    prepare(ui.tableDiscreteInput, inputHeaders, inputWidths);
-    prepare(ui.tableValve, valveHeaders, valveWidths);
+    prepare(ui.tableDiscreteInput, ConfigFields::inputHeaders(), inputWidths);
+    prepare(ui.tableValve, ConfigFields::valveHeaders(), valveWidths);
     for (const SensorTable &sensor : sensors)
-        prepare(sensor.table, sensorHeaders, sensorWidths);
+        prepare(sensor.table, ConfigFields::sensorHeaders(), sensorWidths);
 }
 
 const QStringList &ConfigTables::inputNameTexts()
@@ -205,7 +173,7 @@ const QStringList &ConfigTables::inputNameTexts()
 // addressed layout everywhere so that tables and lists agree.
 bool ConfigTables::addressedMode() const
 {
-    return config.word(ConfigImage::PollingMode) != 0;
+    return ConfigFields::addressed(config);
 }
 
 void ConfigTables::refreshInputTable()
@@ -221,12 +189,12 @@ void ConfigTables::refreshInputTable()
     table->setItemDelegateForColumn(4, addressed ? valveEditorAddressed() : valveEditorSingle());
     table->setItemDelegateForColumn(5, delayEditor());
 
-    refill(ui.comboBoxDiscreteInputType, contactTexts());
+    refill(ui.comboBoxDiscreteInputType, ConfigFields::contactTexts());
     refill(ui.comboBoxDiscreteInputName, ConfigImage::inputNameTexts());
     refill(ui.comboBoxDiscreteInputRelay, ConfigImage::relayTexts());
     refill(ui.comboBoxDiscreteInputValve,
-           addressed ? ConfigImage::valveTexts() : singleValveTexts());
-    refill(ui.comboBoxDiscreteInputDelay, editableDelayTexts());
+           addressed ? ConfigImage::valveTexts() : ConfigFields::singleValveTexts());
+    refill(ui.comboBoxDiscreteInputDelay, ConfigFields::editableDelayTexts());
     fillInputColumns();
     inputBuilt = true;
 }
@@ -284,8 +252,8 @@ void ConfigTables::refreshValveTable()
     table->setItemDelegateForColumn(4, relayEditor());
     table->setItemDelegateForColumn(5, valveTypeEditor());
 
-    refill(ui.comboBoxValveEventBreack, reportTexts());
-    refill(ui.comboBoxValveEventClose, reportTexts());
+    refill(ui.comboBoxValveEventBreack, ConfigFields::reportTexts());
+    refill(ui.comboBoxValveEventClose, ConfigFields::reportTexts());
     refill(ui.comboBoxRelayValveClose, ConfigImage::relayTexts());
     fillValveColumns(rows);
     valveBuilt = true;
@@ -348,7 +316,7 @@ ConfigTables::SensorTable *ConfigTables::sensorTable(QTableWidget *table)
 // Addressed rows are sensor addresses 1-250; the single line uses entry 0.
 int ConfigTables::sensorEntry(const SensorTable &sensor, int row)
 {
-    return sensor.addressed ? row + 1 : 0;
+    return ConfigFields::sensorEntry(sensor.addressed, row);
 }
 
 void ConfigTables::refreshSensorTable(QTableWidget *table)

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "configdiff.h"
 #include "configfile.h"
 #include "configtables.h"
 #include "finishingdialog.h"
@@ -97,6 +98,7 @@ void MainWindow::createWorker()
     connect(worker, &MyThread::StatusBarMes, this, &MainWindow::StatusBarMessage);
     connect(worker, &MyThread::ReadComplete, this, &MainWindow::ReadComplete);
     connect(worker, &MyThread::WriteComplete, this, &MainWindow::WriteComplete);
+    connect(worker, &MyThread::CompareComplete, this, &MainWindow::CompareComplete);
     connect(worker, &QThread::finished, this, &MainWindow::workerDone);
     worker->start();
 }
@@ -338,6 +340,17 @@ void MainWindow::WriteComplete()
     setTransferActionsEnabled(true);
 }
 
+// The controller's registers over the window's own file-only bytes: those
+// never reach a controller, so they cannot differ from it.
+void MainWindow::CompareComplete()
+{
+    ConfigImage controller = compareBase;
+    const bool arrived = worker->takeCompareResult(controller);
+    setTransferActionsEnabled(true);
+    if (arrived)
+        showComparison(CompareDialog::Controller, controller);
+}
+
 void MainWindow::on_actionSettings_triggered()
 {
     settingsDialog->exec();
@@ -357,6 +370,44 @@ void MainWindow::on_actionWrite_triggered()
     worker->setImage(image);
     transferStage = tr("Идет отправка данных.");
     startTransfer(MyThread::WriteMode, WriteSteps);
+}
+
+// The read of Read, into the worker's scratch copy: the window's image,
+// file name and modified flag stay as they are.
+void MainWindow::on_actionCompare_triggered()
+{
+    gatherAll();
+    compareBase = image;
+    transferStage = tr("Идет чтение данных.");
+    startTransfer(MyThread::CompareMode, ReadSteps);
+}
+
+// A file that cannot be loaded gets Open's message and changes nothing.
+void MainWindow::on_actionCompareFile_triggered()
+{
+    const QString chosen = askCompareFileName();
+    if (chosen.isEmpty())
+        return;
+    ConfigImage other;
+    QString error;
+    if (!ConfigFile::load(chosen, &other, &error)) {
+        showCritical(error);
+        return;
+    }
+    gatherAll();
+    showComparison(CompareDialog::File, other);
+}
+
+// One dialog, reused: it stays open beside the window while the user works.
+void MainWindow::showComparison(CompareDialog::Source source, const ConfigImage &other)
+{
+    if (!comparison)
+        comparison = new CompareDialog(this);
+    const ConfigImage &window = source == CompareDialog::Controller ? compareBase : image;
+    comparison->setComparison(source, ConfigDiff::compare(window, other));
+    comparison->show();
+    comparison->raise();
+    comparison->activateWindow();
 }
 
 void MainWindow::startTransfer(int mode, int lastStep)
@@ -384,6 +435,7 @@ void MainWindow::setTransferActionsEnabled(bool enabled)
     ui->actionSettings->setEnabled(enabled);
     ui->actionRead->setEnabled(enabled);
     ui->actionWrite->setEnabled(enabled);
+    ui->actionCompare->setEnabled(enabled);
 }
 
 void MainWindow::hideProgress()
@@ -603,6 +655,12 @@ QString MainWindow::askSaveFileName()
 {
     return QFileDialog::getSaveFileName(this, tr("Сохранить файл"),
                                         QDir::current().filePath(QStringLiteral("ВелиДор")),
+                                        tr("ВелиДор (*.vlr)"));
+}
+
+QString MainWindow::askCompareFileName()
+{
+    return QFileDialog::getOpenFileName(this, tr("Сравнить с файлом"), QString(),
                                         tr("ВелиДор (*.vlr)"));
 }
 

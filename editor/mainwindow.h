@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "comparedialog.h"
 #include "configimage.h"
 
 #include <QMainWindow>
@@ -28,7 +29,8 @@ class MainWindow;
 //  - modified, currentFileName(), configImage(), refreshAll() and gatherAll()
 //    are public;
 //  - the file dialogs and the save prompt go through the protected virtuals
-//    askOpenFileName(), askSaveFileName() and askSaveChanges(); a test
+//    askOpenFileName(), askSaveFileName(), askCompareFileName() and
+//    askSaveChanges(); a test
 //    subclass overrides them to answer without a dialog;
 //  - a failed load or save shows a modal critical box "Внимание" with the
 //    error text (drive it with QTimer::singleShot + activeModalWidget).
@@ -54,12 +56,16 @@ public:
     void refreshAll();
     void gatherAll();
 
+    // The last comparison shown, or null before the first one.
+    CompareDialog *compareDialog() const { return comparison; }
+
 public slots:
     void Timer();
     void Message(const QString Texst);
     void StatusBarMessage(const QString Texst);
     void ReadComplete();
     void WriteComplete();
+    void CompareComplete();
 
     void NewFile();
     void OpenFile();
@@ -72,6 +78,7 @@ protected:
     // Seams for the tests: an empty name means the dialog was cancelled.
     virtual QString askOpenFileName();
     virtual QString askSaveFileName();
+    virtual QString askCompareFileName();
     // Yes, No or Cancel.
     virtual QMessageBox::StandardButton askSaveChanges();
 
@@ -79,6 +86,8 @@ private slots:
     void on_actionSettings_triggered();
     void on_actionRead_triggered();
     void on_actionWrite_triggered();
+    void on_actionCompare_triggered();
+    void on_actionCompareFile_triggered();
 
     void on_radioButtonModeNoAdr_clicked();
     void on_radioButtonModeAdr_clicked();
@@ -161,6 +170,7 @@ private:
     bool saveTo(const QString &path);
     bool loadFrom(const QString &path, bool quiet);
     void showCritical(const QString &text);
+    void showComparison(CompareDialog::Source source, const ConfigImage &other);
 
     Ui::MainWindow *ui;
     ConfigImage image;
@@ -169,6 +179,8 @@ private:
     QTimer *timer = nullptr;
     MyThread *worker = nullptr;
     QProgressBar *progressBar = nullptr;
+    CompareDialog *comparison = nullptr;
+    ConfigImage compareBase; // the window as it was when the compare read began
     QString fileName;
     int statusCountdown = 0;
 

@@ -26,16 +26,31 @@ void MyThread::setImage(const ConfigImage &image)
     writeSnapshot = image;
 }
 
+static void copyRegisters(const ConfigImage &from, ConfigImage &to)
+{
+    for (auto block : { ConfigImage::Main, ConfigImage::Phone, ConfigImage::Clock }) {
+        const int count = ConfigImage::registerCount(block);
+        for (int k = 0; k < count; ++k)
+            to.setReg(block, k, from.reg(block, k));
+    }
+}
+
 bool MyThread::applyReadResult(ConfigImage &image) const
 {
     QMutexLocker locker(&imageMutex);
     if (!hasReadResult)
         return false;
-    for (auto block : { ConfigImage::Main, ConfigImage::Phone, ConfigImage::Clock }) {
-        const int count = ConfigImage::registerCount(block);
-        for (int k = 0; k < count; ++k)
-            image.setReg(block, k, readResult.reg(block, k));
-    }
+    copyRegisters(readResult, image);
+    return true;
+}
+
+bool MyThread::takeCompareResult(ConfigImage &image)
+{
+    QMutexLocker locker(&imageMutex);
+    if (!hasCompareResult)
+        return false;
+    copyRegisters(compareResult, image);
+    hasCompareResult = false;
     return true;
 }
 
@@ -65,10 +80,12 @@ void MyThread::runJob(RegisterLink &link)
         }
         transfer.writeConfig(jobImage);
     }
-    if (TransferMode == ReadMode) {
+    const int readMode = TransferMode;
+    if (readMode == ReadMode || readMode == CompareMode) {
+        comparing = readMode == CompareMode;
         {
             QMutexLocker locker(&imageMutex);
-            hasReadResult = false;
+            (comparing ? hasCompareResult : hasReadResult) = false;
         }
         jobImage = ConfigImage();
         transfer.readConfig(jobImage);
@@ -95,10 +112,13 @@ void MyThread::transferReadComplete()
 {
     {
         QMutexLocker locker(&imageMutex);
-        readResult = jobImage;
-        hasReadResult = true;
+        (comparing ? compareResult : readResult) = jobImage;
+        (comparing ? hasCompareResult : hasReadResult) = true;
     }
-    emit ReadComplete();
+    if (comparing)
+        emit CompareComplete();
+    else
+        emit ReadComplete();
 }
 
 void MyThread::transferWriteComplete()

@@ -21,12 +21,15 @@
 //    applyReadResult(image), which copies the registers into the window's
 //    image (the six file-only bytes stay as they are), then refreshAll().
 //    A read that fails stores nothing, so the window's image stays intact.
+//  - compare: the same read, but the result goes to a scratch copy that the
+//    window takes with takeCompareResult() on CompareComplete; its own image
+//    is never touched and ReadComplete is not emitted.
 class MyThread : public LinkWorker, private ConfigTransfer::Observer
 {
     Q_OBJECT
 
 public:
-    enum Mode { NoTransfer = 0, ReadMode = 1, WriteMode = 2 };
+    enum Mode { NoTransfer = 0, ReadMode = 1, WriteMode = 2, CompareMode = 3 };
 
     explicit MyThread(QObject *parent = nullptr);
     ~MyThread() override;
@@ -35,6 +38,8 @@ public:
     void setMode(int mode);
     void setImage(const ConfigImage &image);
     bool applyReadResult(ConfigImage &image) const;
+    // The registers of the last compare read over `image`; false when none arrived.
+    bool takeCompareResult(ConfigImage &image);
     // requestStop() is LinkWorker's. The window's close: requestStop(),
     // setMode(0), resume(), wait; a transfer in progress runs to its end first.
     void stopAndWait();
@@ -45,6 +50,7 @@ signals:
     void Progress(int step);
     void ReadComplete();
     void WriteComplete();
+    void CompareComplete();
 
 protected:
     bool hasJob() override;
@@ -63,8 +69,11 @@ private:
     ConfigImage writeSnapshot; // guarded by imageMutex
     ConfigImage readResult;    // guarded by imageMutex
     bool hasReadResult = false; // guarded by imageMutex
+    ConfigImage compareResult;  // guarded by imageMutex
+    bool hasCompareResult = false; // guarded by imageMutex
 
     ConfigImage jobImage;      // worker thread only
+    bool comparing = false;    // worker thread only: the read is a compare
 };
 
 #endif // MYTHREAD_H

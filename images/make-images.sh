@@ -115,6 +115,18 @@ shape up '#ffc36b' '#d85e0b' '#6e2c02' \
     'polygon 256,20 392,154 306,154 306,296 206,296 206,154 120,154'
 picture Write.png 160 box panel leds up
 
+# ---- compare: two opposed arrows over the controller box or a page ----
+shape arrowthere '#9fe0a6' '#1f8a3a' '#0b4a1c' \
+    'polygon 70,62 316,62 316,22 424,100 316,178 316,138 70,138'
+shape arrowback '#ffd27a' '#d4780e' '#6e3602' \
+    'polygon 442,196 196,196 196,156 88,234 196,312 196,272 442,272'
+picture Compare.png 160 box panel leds arrowthere arrowback
+shape cmpsheet '#ffffff' '#dfe6ee' '#4d5a68' 'polygon 150,150 352,150 430,228 430,492 150,492'
+shape cmpcorner '#f4f7fa' '#b9c4d0' '#4d5a68' 'polygon 352,150 352,228 430,228'
+shape cmplines '#9aa4b0' '#9aa4b0' none \
+    'rectangle 192,356 392,370 rectangle 192,400 392,414 rectangle 192,444 392,458'
+picture CompareFile.png 160 cmpsheet cmpcorner cmplines arrowthere arrowback
+
 # ---- the product logo: a gas flame on a shield ----
 shape shield '#3a72c4' '#0f2f66' '#08183a' \
     "path 'M 256,24 C 320,66 388,78 452,78 L 452,250 C 452,372 362,444 256,492 C 150,444 60,372 60,250 L 60,78 C 124,78 192,66 256,24 Z'"

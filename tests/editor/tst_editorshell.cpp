@@ -32,7 +32,9 @@ void TestEditorShell::titleIconAndToolBar()
     for (int size : {16, 32, 48, 256}) QVERIFY(shows(window.windowIcon(), "Tarvik.ico", size));
     const QStringList expected = {"New|Новый файл|new.png", "Open|Открыть файл|Open.png",
         "Save|Сохранить файл|save.png", "SaveAll|Сохранить файл как|Saveall.png", "Settings|Настройка|settings.png",
-        "Read|Прочитать данные|Read.png", "Write|Загрузить данные|Write.png"};
+        "Read|Прочитать данные|Read.png", "Write|Загрузить данные|Write.png",
+        "Сравнить с контроллером|Сравнить с контроллером|Compare.png",
+        "Сравнить с файлом…|Сравнить с файлом…|CompareFile.png"};
     const QList<QAction *> actions = window.findChild<QToolBar *>("mainToolBar")->actions();
     QCOMPARE(actions.size(), expected.size());
     for (int i = 0; i < actions.size(); ++i) {

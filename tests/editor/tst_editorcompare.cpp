@@ -1,0 +1,334 @@
+// The editor's comparisons: the words of ConfigDiff against the window's own
+// widgets, the compare read against the simulator on a pseudo-terminal, and
+// the comparison with a file.
+#include "configdiff.h"
+#include "configfile.h"
+#include "mainwindow.h"
+#include "simharness.h"
+#include "testfiles.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+const QString MissingPort = QStringLiteral("/nonexistent/ttyTarvikCompare");
+const struct { ConfigImage::Block block; int first; } Blocks[] = {
+    {ConfigImage::Main, 0}, {ConfigImage::Phone, 1999}, {ConfigImage::Clock, 2999}};
+
+class TestWindow : public MainWindow
+{
+public:
+    QStringList openAnswers;
+    QStringList compareAnswers;
+
+protected:
+    QString askOpenFileName() override { return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst(); }
+    QString askCompareFileName() override
+    {
+        return compareAnswers.isEmpty() ? QString() : compareAnswers.takeFirst();
+    }
+};
+
+template <class T = QWidget>
+T *child(QObject &parent, const QString &name)
+{
+    T *found = parent.findChild<T *>(name);
+    if (!found)
+        qFatal("no widget %s", qPrintable(name));
+    return found;
+}
+
+// "1" or "0" for each of actionSettings, actionRead, actionWrite, actionCompare.
+QString transferActions(QObject &window)
+{
+    QString states;
+    for (const char *name : {"actionSettings", "actionRead", "actionWrite", "actionCompare"})
+        states += child<QAction>(window, name)->isEnabled() ? '1' : '0';
+    return states;
+}
+
+// What the dialog shows: its title, its headers, then one line per row or
+// the no-difference text.
+QStringList dialogRows(MainWindow &window)
+{
+    CompareDialog *dialog = window.compareDialog();
+    if (!dialog || !dialog->isVisible())
+        return {"no dialog"};
+    auto *table = child<QTableWidget>(*dialog, "tableDifferences");
+    QStringList rows{dialog->windowTitle()};
+    QStringList headers;
+    for (int column = 0; column < table->columnCount(); ++column)
+        headers << table->horizontalHeaderItem(column)->text();
+    rows << headers.join(" | ");
+    if (child<QLabel>(*dialog, "labelNoDifferences")->isVisible())
+        rows << child<QLabel>(*dialog, "labelNoDifferences")->text();
+    if (table->isVisible()) {
+        for (int row = 0; row < table->rowCount(); ++row)
+            rows << table->item(row, 0)->text() + ": " + table->item(row, 1)->text() + " -> "
+                        + table->item(row, 2)->text();
+    }
+    return rows;
+}
+
+void putIntoController(SimHarness &sim, const ConfigImage &image)
+{
+    sim.state([&](ControllerState &state) {
+        for (const auto &b : Blocks)
+            for (int k = 0; k < ConfigImage::registerCount(b.block); ++k)
+                state.setHolding(b.first + k, image.reg(b.block, k));
+    });
+}
+
+ConfigImage randomImage(QRandomGenerator &random, int mode)
+{
+    ConfigImage image;
+    for (quint8 &byte : image.MainBlock)
+        byte = quint8(random.bounded(256));
+    for (quint8 &byte : image.PhoneBlock)
+        byte = quint8(random.bounded(256));
+    for (int slot = 0; slot < ConfigImage::PhoneCount; ++slot) // short lengths as well as long ones
+        image.PhoneBlock[181 + 2 * slot] = quint8(slot % 2 ? 0 : random.bounded(256));
+    image.setWord(ConfigImage::PollingMode, quint16(mode));
+    return image;
+}
+
+} // namespace
+
+class TestEditorCompare : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QRandomGenerator random{20261206};
+    QTimer boxTimer;
+    QStringList boxes; // "title|icon|text" of every modal box, answered so none hangs a test
+
+    QString path(const QString &name) const { return QDir(dir.path()).filePath(name); }
+
+    void useStoredPort(const QString &port)
+    {
+        qputenv("TARVIK_PORTS", (port + QLatin1Char(':') + MissingPort).toLocal8Bit());
+        QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
+        store.setValue("portName", port);
+    }
+
+    // A window in the addressed layout, its clock editors still, its
+    // configuration loaded from a file so that it has a name.
+    void prepare(TestWindow &window, const QString &fileName)
+    {
+        child<QCheckBox>(window, "checkBox")->setChecked(false);
+        child<QRadioButton>(window, "radioButtonModeAdr")->click();
+        window.gatherAll();
+        QVERIFY(ConfigFile::save(path(fileName), window.configImage()));
+        window.modified = false; // the mode click: no save prompt
+        window.openAnswers << path(fileName);
+        window.OpenFile();
+        QCOMPARE(window.currentFileName(), path(fileName));
+        QVERIFY(!window.modified);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+        useStoredPort(MissingPort);
+        connect(&boxTimer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxes << box->windowTitle() + '|' + QString::number(box->icon()) + '|' + box->text();
+                (box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok) : box->buttons().value(0))->click();
+            }
+        });
+        boxTimer.start(10);
+    }
+
+    void init() { boxes.clear(); }
+
+    // Every field ConfigDiff names is a cell, box or field of the window under
+    // the same header or label, showing the same text; and the other way round.
+    void fieldsAgreeWithTheWindow()
+    {
+        MainWindow window;
+        for (int mode : {0, 1, 5}) {
+            window.configImage() = randomImage(random, mode);
+            window.refreshAll();
+            QMap<QString, QString> shown;
+            auto add = [&shown](const QString &field, const QString &text) {
+                QVERIFY2(!shown.contains(field), qPrintable(field));
+                shown.insert(field, text);
+            };
+            const QString checkedMode = child<QRadioButton>(window, "radioButtonModeAdr")->isChecked()
+                                            ? child<QRadioButton>(window, "radioButtonModeAdr")->text()
+                                            : child<QRadioButton>(window, "radioButtonModeNoAdr")->text();
+            add(child<QGroupBox>(window, "groupBox_5")->title(), checkedMode);
+            for (int k = 1; k <= 4; ++k)
+                add(child<QLabel>(window, QString("labelRelay%1").arg(k))->text(),
+                    child<QComboBox>(window, QString("comboBoxRelay%1").arg(k))->currentText());
+            const QStringList lineEdits{"lineEdit", "lineEdit_2", "lineEdit_3", "lineEdit_4", "lineEdit_5", "lineEdit_6"};
+            for (int i = 0; i < 6; ++i) {
+                const QString label = child<QLabel>(window, QString("label_%1").arg(5 + i))->text();
+                auto *dial = child<QCheckBox>(window, QString("checkBox_%1").arg(2 + i));
+                add(label, child<QLineEdit>(window, lineEdits.at(i))->text());
+                add(label + ": " + dial->text(), dial->isChecked() ? "Да" : "Нет");
+            }
+            auto addTable = [&](const QString &table, const std::function<QString(const QString &)> &rowName) {
+                auto *view = child<QTableWidget>(window, table);
+                for (int row = 0; row < view->rowCount(); ++row)
+                    for (int column = 1; column < view->columnCount(); ++column)
+                        if (view->item(row, column)->flags() & Qt::ItemIsEditable)
+                            add(rowName(view->item(row, 0)->text()) + ": "
+                                    + view->horizontalHeaderItem(column)->text(),
+                                view->item(row, column)->text());
+            };
+            addTable("tableDiscreteInput", [](const QString &label) { return "Дискретный вход " + label; });
+            addTable("tableValve", [](const QString &label) { return "Клапан " + label; });
+            const QStringList sensorTables{"tableSensorThres1", "tableSensorThres2", "tableSensorDefect", "tableSensorFire"};
+            const QStringList sensorGroups{"groupBox_9", "groupBox_12", "groupBox_15", "groupBox_17"};
+            for (int t = 0; t < 4; ++t) {
+                const QString group = child<QGroupBox>(window, sensorGroups.at(t))->title();
+                addTable(sensorTables.at(t), [group](const QString &label) {
+                    return label.trimmed().isEmpty() ? group : group + ", датчик " + label;
+                });
+            }
+
+            const QVector<ConfigDiff::Field> fields = ConfigDiff::fields(window.configImage());
+            QCOMPARE(fields.size(), shown.size());
+            for (const ConfigDiff::Field &field : fields) {
+                QVERIFY2(shown.contains(field.field), qPrintable(field.field));
+                QCOMPARE(field.value, shown.value(field.field));
+            }
+        }
+    }
+
+    // A configuration changed in the controller after a write shows exactly
+    // those rows; the read is Read's own and the window keeps its image, name
+    // and modified flag.
+    void compareWithController()
+    {
+        SimHarness sim;
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        useStoredPort(sim.devicePath());
+        TestWindow window;
+        prepare(window, "window.vlr");
+        child<QAction>(window, "actionWrite")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("1111"), 30000);
+        QVERIFY(boxes.isEmpty());
+
+        const ConfigImage before = window.configImage();
+        ConfigImage changed = before;
+        changed.setByte(ConfigImage::Thres1Relay + 12, 4);
+        changed.setWord(ConfigImage::InputDelay + 8, 40);
+        changed.setWord(ConfigImage::InputDelay + 10, 30); // shows "0.2" as 20 does
+        changed.setPhoneNumber(2, "+380");
+        changed.setByte(2595, quint8(~changed.byte(2595))); // unused
+        changed.ClockBlock[1] = quint8((changed.ClockBlock[1] + 7) % 60);
+        putIntoController(sim, changed);
+
+        auto *progress = child<QProgressBar>(window, "progressBar");
+        int highest = 0;
+        connect(progress, &QProgressBar::valueChanged, progress, [&](int value) { highest = qMax(highest, value); });
+        sim.clearRequests();
+        child<QAction>(window, "actionCompare")->trigger();
+        QCOMPARE(transferActions(window), QString("0000"));
+        QVERIFY(progress->isVisible() && progress->maximum() == 21);
+        QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("1111"), 30000);
+        QCOMPARE(highest, 21);
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(dialogRows(window), QStringList({
+            "Сравнение с контроллером", "Параметр | В окне | В контроллере",
+            "Дискретный вход 5: Задержка: 0.2 -> 0.4",
+            "Дискретный вход 6: Задержка: 0.2 (значение 20) -> 0.2 (значение 30)",
+            "Номер 3:  -> +380",
+            "Порог 1, датчик 12: Выбор реле: Реле 2 -> Реле 4"}));
+        QVERIFY(window.configImage() == before);
+        QCOMPARE(window.currentFileName(), path("window.vlr"));
+        QVERIFY(!window.modified);
+        QCOMPARE(child<QLineEdit>(window, "lineEdit_3")->text(), QString());
+        QTRY_COMPARE(window.statusBar()->currentMessage(), QString("Данные прочитаны"));
+        QVERIFY(!progress->isVisible());
+
+        // The same requests as Read's.
+        const QVector<RequestRecord> compareRequests = sim.requests();
+        sim.clearRequests();
+        child<QAction>(window, "actionRead")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("1111"), 30000);
+        QCOMPARE(sim.requests(), compareRequests);
+        QCOMPARE(compareRequests.size(), 24);
+
+        // The rows go to the clipboard as tab-separated lines under the headers.
+        window.compareDialog()->copyToClipboard();
+        QCOMPARE(QGuiApplication::clipboard()->text(), window.compareDialog()->tabSeparatedText());
+        const QStringList lines = window.compareDialog()->tabSeparatedText().split('\n');
+        QCOMPARE(lines.size(), 6); // headers, four rows, the end of the last line
+        QCOMPARE(lines.at(0), QString("Параметр\tВ окне\tВ контроллере"));
+        QCOMPARE(lines.at(4), QString("Порог 1, датчик 12: Выбор реле\tРеле 2\tРеле 4"));
+    }
+
+    // A silent controller: Read's failure box and nothing else changes.
+    void silentControllerChangesNothing()
+    {
+        SimHarness sim;
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        useStoredPort(sim.devicePath());
+        TestWindow window;
+        prepare(window, "silent.vlr");
+        const ConfigImage before = window.configImage();
+        sim.setSilent(true);
+        child<QAction>(window, "actionCompare")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 30000);
+        QCOMPARE(boxes.first(), QString("Внимание|%1|Ошибка чтения данных").arg(QMessageBox::Critical));
+        QCOMPARE(transferActions(window), QString("1111"));
+        QVERIFY(!child<QProgressBar>(window, "progressBar")->isVisible());
+        QVERIFY(!window.compareDialog());
+        QVERIFY(window.configImage() == before);
+        QCOMPARE(window.currentFileName(), path("silent.vlr"));
+        QVERIFY(!window.modified);
+    }
+
+    void compareWithFile()
+    {
+        TestWindow window;
+        prepare(window, "mine.vlr");
+        const ConfigImage before = window.configImage();
+        ConfigImage other = before;
+        other.setByte(ConfigImage::ValveType, 1);
+        other.setPhoneNumber(0, "112");
+        for (quint8 &byte : other.ClockBlock)
+            byte = quint8(byte + 1);
+        QVERIFY(ConfigFile::save(path("other.vlr"), other));
+        QVERIFY(ConfigFile::save(path("same.vlr"), before));
+        QVERIFY(writeFile(path("short.vlr"), QByteArray(2857, '\1')));
+
+        window.compareAnswers << path("other.vlr");
+        child<QAction>(window, "actionCompareFile")->trigger();
+        const QStringList differences{
+            "Сравнение с файлом", "Параметр | В окне | В файле",
+            "Клапан 0: Тип клапана: КЗЭГ/ВН -> КПЭГ", "Номер 1:  -> 112"};
+        QCOMPARE(dialogRows(window), differences);
+
+        window.compareAnswers << path("same.vlr");
+        child<QAction>(window, "actionCompareFile")->trigger();
+        QCOMPARE(dialogRows(window), QStringList({"Сравнение с файлом", "Параметр | В окне | В файле", "Различий нет"}));
+
+        // Open's message for a file that cannot be loaded; the last comparison stays.
+        for (const QString &bad : {path("short.vlr"), path("missing.vlr")}) {
+            boxes.clear();
+            ConfigImage scratch;
+            QString openError;
+            QVERIFY(!ConfigFile::load(bad, &scratch, &openError));
+            window.compareAnswers << bad;
+            child<QAction>(window, "actionCompareFile")->trigger();
+            QCOMPARE(boxes, QStringList({QString("Внимание|%1|%2").arg(QMessageBox::Critical).arg(openError)}));
+            QCOMPARE(dialogRows(window).last(), QString("Различий нет"));
+        }
+        window.compareAnswers.clear(); // a cancelled file dialog
+        child<QAction>(window, "actionCompareFile")->trigger();
+        QVERIFY(window.configImage() == before);
+        QCOMPARE(window.currentFileName(), path("mine.vlr"));
+        QVERIFY(!window.modified);
+    }
+};
+
+QTEST_MAIN(TestEditorCompare)
+#include "tst_editorcompare.moc"
