@@ -336,6 +336,9 @@ void MainWindow::showSoundProblem(const QString &problem)
 void MainWindow::endApplication()
 {
     quitting = true;
+    // A box or the settings dialog would stay up until the worker has ended.
+    for (QDialog *dialog : findChildren<QDialog *>())
+        dialog->hide();
     hide();
     trayIcon->hide();
     alarmSound->stop();

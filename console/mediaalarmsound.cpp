@@ -34,6 +34,7 @@ MediaAlarmSound::MediaAlarmSound(AlarmPlayer *player, std::function<QString()> l
 {
     player->setParent(this);
     retryTimer->setSingleShot(true);
+    retryTimer->setTimerType(Qt::PreciseTimer); // never sooner than the pause
     retryTimer->setInterval(DefaultRetryPause);
     connect(retryTimer, &QTimer::timeout, this, [this] {
         if (wanted)

@@ -2,9 +2,11 @@
 // so tests that hide the window in it say that one is there.
 #include "alarmfile.h"
 #include "alarmplayer.h"
+#include "apprun.h"
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
 #include "simharness.h"
+#include "testfiles.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -80,50 +82,6 @@ struct FakePlayer : AlarmPlayer
     }
     void stop() override {}
 };
-
-// One step of a run of the application's event loop: when ready() holds, act() runs.
-struct Step
-{
-    QString name;
-    std::function<bool()> ready;
-    std::function<void()> act;
-};
-
-// Runs QCoreApplication::exec() through the steps in order, each given 20 s to
-// become ready. Returns exec()'s code (1 when a step never became ready or the
-// application did not end within a minute) and the names of the steps done.
-int runApplication(const QVector<Step> &steps, QStringList *done)
-{
-    QTimer ticker, watchdog;
-    QElapsedTimer sinceLastStep;
-    sinceLastStep.start();
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (done->size() == steps.size())
-            return;
-        const Step &step = steps[done->size()];
-        if (sinceLastStep.elapsed() > 20000)
-            QCoreApplication::exit(1);
-        else if (step.ready()) {
-            *done << step.name;
-            sinceLastStep.restart();
-            step.act();
-        }
-    });
-    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    ticker.start(20);
-    watchdog.start(60000);
-    return QCoreApplication::exec();
-}
-
-QStringList stepNames(const QVector<Step> &steps)
-{
-    QStringList names;
-    for (const Step &step : steps)
-        names << step.name;
-    return names;
-}
-
-const auto always = [] { return true; };
 
 QString lineFailureText()
 {
@@ -309,19 +267,18 @@ void TestConsoleWindow::trayAndClosing()
     QVERIFY(!c->close() && !c->isVisible() && c->isWorkerRunning());
     QStringList done;
     bool goneAtOnce = false;
-    const QVector<Step> trayExit{
-        {"box while hidden", always, [&c] { c->Message(QStringLiteral("Проверка")); }},
-        {"Выход", always, [&] {
+    const auto box = [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); };
+    const auto showBox = [&c] { QTimer::singleShot(0, c.window.get(), [&c] { c->Message("Проверка"); }); };
+    const QVector<AppStep> trayExit{
+        {"box while hidden", &always, showBox},
+        {"OK", box, [&] { box()->button(QMessageBox::Ok)->click(); }},
+        {"another box", [&] { return !box(); }, showBox},
+        {"Выход", box, [&] {
+             QMessageBox *shown = box();
              menu[2]->trigger();
-             goneAtOnce = !c->isVisible() && !tray->isVisible();
+             goneAtOnce = !c->isVisible() && !tray->isVisible() && !shown->isVisible();
          }}};
-    QTimer closer; // the box, closed with its button
-    connect(&closer, &QTimer::timeout, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-            box->button(QMessageBox::Ok)->click();
-    });
-    closer.start(50);
-    // The tray's Выход takes window and icon away at once and ends the application with 0.
+    // The tray's Выход takes window, box and icon away at once and ends the application with 0.
     QCOMPARE(runApplication(trayExit, &done), 0);
     QCOMPARE(done, stepNames(trayExit));
     QVERIFY(goneAtOnce && !c->isWorkerRunning());
@@ -333,7 +290,7 @@ void TestConsoleWindow::trayAndClosing()
         closing->show();
         closing->setTrayAvailableCheck([trayThere] { return trayThere; });
         done.clear();
-        const QVector<Step> close{{"close", always, [&] {
+        const QVector<AppStep> close{{"close", &always, [&] {
                                        if (trayThere)
                                            closing.action("actionExit")->trigger();
                                        else
@@ -410,19 +367,14 @@ void TestConsoleWindow::alarmFileFromAnotherDirectory()
         QCOMPARE(window.findChild<QSystemTrayIcon *>()->toolTip(), problem);
     }
 
-    const auto writeFile = [](const QString &path) {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write("RIFF") == 4;
-    };
     const QString installed = data.filePath("system/tarvik/Alarm.wav");
-    QVERIFY(writeFile(installed));
+    QVERIFY(QDir().mkpath(data.filePath("system/tarvik")) && writeFile(installed, "RIFF"));
     QCOMPARE(AlarmFile::locate(), installed);
     {
         MainWindow window;
         QCOMPARE(child<QAction>(window, "actionNoSound")->toolTip(), QStringLiteral("Отключить звук"));
     }
-    QVERIFY(writeFile(home.filePath("Alarm.wav")));
+    QVERIFY(writeFile(home.filePath("Alarm.wav"), "RIFF"));
     QCOMPARE(AlarmFile::locate(), home.filePath("Alarm.wav"));
 
     QVERIFY(QDir::setCurrent(previous));
@@ -511,8 +463,8 @@ void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
     const auto box = [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); };
     QElapsedTimer sinceOk, sinceSilent;
     bool goneAtOnce = false;
-    const QVector<Step> steps{
-        {"poll, hide", always, [&] {
+    const QVector<AppStep> steps{
+        {"poll, hide", &always, [&] {
              c.action("actionEnablePoll")->trigger();
              QVERIFY(!c->close());
              sim.failRange(4, 1039, 1040, 6, false); // six refused status words in a row
