@@ -179,8 +179,8 @@ int main(int argc, char *argv[])
     }
     const QString program = QCoreApplication::applicationFilePath();
     std::printf("offscreen console on a pseudo-terminal, 9600 baud\n");
-    quitting(program, sim, false, 6);
-    quitting(program, sim, true, 6);
+    quitting(program, sim, false, 10);
+    quitting(program, sim, true, 10);
     failureDetection(sim, 2);
     return 0;
 }
