@@ -6,6 +6,7 @@
 #include "mythread.h"
 #include "settingsdialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -32,6 +33,9 @@ MainWindow::MainWindow(QWidget *parent)
 {
     registerResources();
     ui->setupUi(this);
+    // The window hides in the tray and a box shown meanwhile may be the only
+    // visible window: closing it must not end the program. The window ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     createTray();
     quitting = false;
@@ -52,7 +56,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     setPollingActions(false);
 
-    alarmSound = new MediaAlarmSound(QStringLiteral("Alarm.wav"), this);
+    setAlarmSound(new MediaAlarmSound);
 
     // However the application ends, the worker is stopped before the window
     // and its thread object go away.
@@ -71,6 +75,8 @@ void MainWindow::setAlarmSound(AlarmSound *sound)
     delete alarmSound;
     alarmSound = sound;
     alarmSound->setParent(this);
+    connect(alarmSound, &AlarmSound::problemChanged, this, &MainWindow::showSoundProblem);
+    showSoundProblem(alarmSound->problem());
 }
 
 void MainWindow::setTrayAvailableCheck(std::function<bool()> check)
@@ -90,7 +96,7 @@ void MainWindow::createTray()
     restoreAction = new QAction(tr("Восстановить"), this);
     connect(restoreAction, &QAction::triggered, this, &QWidget::showNormal);
     quitAction = new QAction(tr("Выход"), this);
-    connect(quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(quitAction, &QAction::triggered, this, &MainWindow::endApplication);
 
     trayIconMenu = new QMenu(this);
     trayIconMenu->addAction(minimizeAction);
@@ -115,6 +121,10 @@ void MainWindow::createWorker()
     connect(worker, &MyThread::SignalAlarmCurrentClear, this,
             &MainWindow::TableAlarmCurrentClear);
     connect(worker, &MyThread::SignalVpk, this, &MainWindow::VpkSet);
+    connect(worker, &QThread::finished, this, [this] {
+        if (std::exchange(quitWhenWorkerEnds, false))
+            QCoreApplication::quit();
+    });
     worker->start(QThread::InheritPriority);
 }
 
@@ -174,8 +184,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    stopWorker();
     event->accept();
+    endApplication();
 }
 
 void MainWindow::trayIconActivated(QSystemTrayIcon::ActivationReason reason)
@@ -193,6 +203,8 @@ void MainWindow::Timer()
 
 void MainWindow::Message(const QString Texst)
 {
+    if (quitting)
+        return; // a failure reported while the worker ends is no news
     QMessageBox box(QMessageBox::Critical, tr("Внимание"), Texst, QMessageBox::Ok, this);
     box.exec();
     setPollingActions(false);
@@ -210,6 +222,8 @@ void MainWindow::TableAlarmAllClear()
 
 void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
 {
+    if (quitting)
+        return; // an event read while the worker ends must not bring the window back
     appendEvent(ui->tableAlarmCurrent, Alarm);
     alarmSound->play();
     if (!isVisible())
@@ -307,6 +321,31 @@ void MainWindow::emptyTable(QTableWidget *table)
         return;
     table->clearContents();
     table->setRowCount(0);
+}
+
+void MainWindow::showSoundProblem(const QString &problem)
+{
+    const QString noSound = tr("Отключить звук");
+    ui->actionNoSound->setToolTip(problem.isEmpty() ? noSound : noSound + QLatin1Char('\n') + problem);
+    trayIcon->setToolTip(problem);
+}
+
+// The window and the tray icon go at once. The worker may be inside a request
+// on a silent line; it starts no other, and the application ends when it has
+// finished, the event loop running meanwhile so nothing freezes on screen.
+void MainWindow::endApplication()
+{
+    quitting = true;
+    // A box or the settings dialog would stay up until the worker has ended.
+    for (QDialog *dialog : findChildren<QDialog *>())
+        dialog->hide();
+    hide();
+    trayIcon->hide();
+    alarmSound->stop();
+    quitWhenWorkerEnds = true;
+    worker->requestStop();
+    if (worker->isFinished() && std::exchange(quitWhenWorkerEnds, false))
+        QCoreApplication::quit();
 }
 
 void MainWindow::stopWorker()

@@ -85,6 +85,8 @@ private:
     static void emptyTable(QTableWidget *table);
     void stopWorker();
     bool canHideInTray() const;
+    void showSoundProblem(const QString &problem);
+    void endApplication();
 
     EventCatalogue catalogue;
     Ui::MainWindow *ui;
@@ -94,6 +96,7 @@ private:
     QMenu *trayIconMenu = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     bool quitting = false;
+    bool quitWhenWorkerEnds = false;
     SettingsDialog *settingsDialog = nullptr;
     QTimer *timer = nullptr;
     MyThread *worker = nullptr;

@@ -1,48 +1,90 @@
 #include "mediaalarmsound.h"
 
-#include <QDir>
-#include <QMediaPlaylist>
-#include <QUrl>
+#include "alarmfile.h"
+#include "mediaalarmplayer.h"
 
-MediaAlarmSound::MediaAlarmSound(const QString &fileName, QObject *parent)
-    : AlarmSound(parent),
-      player(new QMediaPlayer(this)),
-      playlist(new QMediaPlaylist(this))
+#include <QTimer>
+
+#include <utility>
+
+constexpr int MediaAlarmSound::DefaultRetryPause;
+
+namespace {
+
+QString notFoundText()
 {
-    // The media back end wants an absolute location.
-    playlist->addMedia(QUrl::fromLocalFile(QDir::current().absoluteFilePath(fileName)));
-    playlist->setPlaybackMode(QMediaPlaylist::CurrentItemInLoop);
-    player->setPlaylist(playlist);
-    player->setVolume(100);
-    connect(player, QOverload<QMediaPlayer::Error>::of(&QMediaPlayer::error),
-            this, &MediaAlarmSound::onError);
+    return QObject::tr("Звук тревоги не может звучать: файл %1 не найден").arg(AlarmFile::fileName());
 }
 
+QString unplayableText(const QString &path)
+{
+    return QObject::tr("Звук тревоги не может звучать: файл %1 не воспроизводится").arg(path);
+}
+
+} // namespace
+
+MediaAlarmSound::MediaAlarmSound(QObject *parent)
+    : MediaAlarmSound(new MediaAlarmPlayer, &AlarmFile::locate, parent)
+{
+}
+
+MediaAlarmSound::MediaAlarmSound(AlarmPlayer *player, std::function<QString()> locate,
+                                 QObject *parent)
+    : AlarmSound(parent), player(player), locate(std::move(locate)), retryTimer(new QTimer(this))
+{
+    player->setParent(this);
+    retryTimer->setSingleShot(true);
+    retryTimer->setTimerType(Qt::PreciseTimer); // never sooner than the pause
+    retryTimer->setInterval(DefaultRetryPause);
+    connect(retryTimer, &QTimer::timeout, this, [this] {
+        if (wanted)
+            tryToPlay();
+    });
+    connect(player, &AlarmPlayer::failed, this, [this] { onFailed(unplayableText(path)); });
+    connect(player, &AlarmPlayer::sounding, this, [this] { setProblem(QString()); });
+    if (this->locate().isEmpty())
+        setProblem(notFoundText()); // shown before any alarm
+}
+
+// A play() while a retry is pending leaves it to the retry: a burst of
+// events must not turn into a burst of attempts.
 void MediaAlarmSound::play()
 {
-    if (playlist->playbackMode() != QMediaPlaylist::CurrentItemInLoop) {
-        playlist->setPlaybackMode(QMediaPlaylist::CurrentItemInLoop);
-        playlist->setCurrentIndex(0);
-    }
-    player->play();
+    wanted = true;
+    if (!retryTimer->isActive())
+        tryToPlay();
 }
 
 void MediaAlarmSound::stop()
 {
+    wanted = false;
+    retryTimer->stop();
     player->stop();
 }
 
-QMediaPlayer::State MediaAlarmSound::state() const
+void MediaAlarmSound::setRetryPause(int milliseconds)
 {
-    return player->state();
+    retryTimer->setInterval(milliseconds);
 }
 
-// After an error the player moves the playlist on, which in a loop reloads the
-// same file at once, failing again and again. Ending the loop here makes it
-// move to no item instead; play() restores it.
-void MediaAlarmSound::onError()
+bool MediaAlarmSound::isRetryPending() const
 {
-    ++errors;
-    playlist->setPlaybackMode(QMediaPlaylist::CurrentItemOnce);
-    player->stop();
+    return retryTimer->isActive();
+}
+
+// Looked up at every attempt, so a file put in place later is found.
+void MediaAlarmSound::tryToPlay()
+{
+    path = locate();
+    if (path.isEmpty())
+        onFailed(notFoundText());
+    else
+        player->playLoop(path);
+}
+
+void MediaAlarmSound::onFailed(const QString &problem)
+{
+    setProblem(problem);
+    if (wanted && !retryTimer->isActive())
+        retryTimer->start();
 }

@@ -3,35 +3,44 @@
 
 #include "alarmsound.h"
 
-#include <QMediaPlayer>
-#include <QString>
+#include <functional>
 
-class QMediaPlaylist;
+class AlarmPlayer;
+class QTimer;
 
-// Loops a WAV file through the platform's media player at full volume.
-// A file that cannot be played (missing, undecodable, no audio output) leaves
-// the console silent: the loop is stopped at the first error instead of being
-// retried over and over, and the next play() tries once more.
+// The alarm as the operator needs it: once wanted (play() without a later
+// stop()), it keeps trying to sound. A player that fails (file missing or
+// undecodable, audio device busy or absent) tries again after a pause, never
+// more often, so a passing fault does not silence an active alarm for good and
+// a lasting one does not flood. While it cannot sound, problem() says why.
 class MediaAlarmSound : public AlarmSound
 {
     Q_OBJECT
 
 public:
-    // fileName is taken relative to the working directory at construction.
-    explicit MediaAlarmSound(const QString &fileName, QObject *parent = nullptr);
+    static constexpr int DefaultRetryPause = 5000; // ms
+
+    // The platform's media player on the file AlarmFile::locate() finds.
+    explicit MediaAlarmSound(QObject *parent = nullptr);
+    // Takes the player; locate names the file to play, empty when there is none.
+    MediaAlarmSound(AlarmPlayer *player, std::function<QString()> locate,
+                    QObject *parent = nullptr);
 
     void play() override;
     void stop() override;
 
-    QMediaPlayer::State state() const;
-    int errorCount() const { return errors; }
+    void setRetryPause(int milliseconds);
+    bool isRetryPending() const;
 
 private:
-    void onError();
+    void tryToPlay();
+    void onFailed(const QString &problem);
 
-    QMediaPlayer *player;
-    QMediaPlaylist *playlist;
-    int errors = 0;
+    AlarmPlayer *player;
+    std::function<QString()> locate;
+    QTimer *retryTimer;
+    QString path;
+    bool wanted = false;
 };
 
 #endif // MEDIAALARMSOUND_H

@@ -1,6 +1,7 @@
 #include "mythread.h"
 
 #include "registerlink.h"
+#include "stoppablelink.h"
 
 #include <QMutexLocker>
 
@@ -35,10 +36,16 @@ void MyThread::requestReset()
     poller.requestReset();
 }
 
+void MyThread::requestStop()
+{
+    halted = true; // the polling loop ends after the request in flight
+    LinkWorker::requestStop();
+}
+
 void MyThread::stopAndWait()
 {
-    halted = true; // the polling loop ends after the current step
-    LinkWorker::stopAndWait();
+    requestStop();
+    wait();
 }
 
 QString MyThread::lineFailureText()
@@ -53,14 +60,15 @@ bool MyThread::hasJob()
 
 void MyThread::runJob(RegisterLink &link)
 {
-    // halted is looked at between steps too, so a stop or pause never waits
-    // for more than the requests of one step.
+    // halted is looked at between steps too, so a pause never waits for more
+    // than the requests of one step; a stop cuts the step itself short.
+    StoppableLink stoppable(link, stopRequested);
     while (!halted) {
-        if (!poller.pollCurrentEvents(link) || halted)
+        if (!poller.pollCurrentEvents(stoppable) || halted)
             break;
-        if (!poller.pollAllEvents(link) || halted)
+        if (!poller.pollAllEvents(stoppable) || halted)
             break;
-        if (!poller.pollVpk(link))
+        if (!poller.pollVpk(stoppable))
             break;
         msleep(1);
     }
@@ -101,10 +109,14 @@ void MyThread::vpkRead(quint32 vpk)
     emit SignalVpk(vpk);
 }
 
+// The flags go first: a window that resumes on the message must find the
+// worker already halted, or its resume would be overwritten and lost.
 void MyThread::lineFailed()
 {
+    {
+        QMutexLocker locker(&mutex);
+        waiting = true;
+        halted = true;
+    }
     emit Signal(lineFailureText());
-    QMutexLocker locker(&mutex);
-    waiting = true;
-    halted = true;
 }

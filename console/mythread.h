@@ -24,8 +24,10 @@ public:
     void requestReset();
 
     // Ends the thread for the application's exit: halts polling, stops and
-    // wakes the worker and waits for it. Returns after the requests of the
-    // current poll step at most. Safe to call more than once.
+    // wakes the worker. No request is started after it, so the thread ends
+    // once the request in flight (if any) is over. Safe to call more than once.
+    void requestStop();
+    // requestStop(), then waits for the thread to end.
     void stopAndWait();
 
     static QString lineFailureText(); // "Ошибка чтения линии!\n Опрос завершен."

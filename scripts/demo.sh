@@ -59,8 +59,8 @@ pids=()
 XDG_CONFIG_HOME="$work/editor-settings" "$editor" "$@" &
 pids+=($!)
 if [ -x "$console" ]; then
-    # The console plays Alarm.wav from its working directory, which the build puts beside it.
-    (cd "$(dirname "$console")" && XDG_CONFIG_HOME="$work/console-settings" exec ./TarvikScada) &
+    # The console finds Alarm.wav beside itself, whatever the working directory.
+    XDG_CONFIG_HOME="$work/console-settings" "$console" &
     pids+=($!)
 fi
 status=0

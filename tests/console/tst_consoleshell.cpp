@@ -8,6 +8,10 @@
 class TestConsoleShell : public QObject
 {
     Q_OBJECT
+    // An alarm file in the working directory: the sound's tool tip names no problem.
+    QTemporaryDir workDir;
+    const bool alarmFileThere = QDir::setCurrent(workDir.path())
+        && QFile(workDir.filePath("Alarm.wav")).open(QIODevice::WriteOnly);
     MainWindow window; // also registers the picture collection
 
 private slots:
@@ -19,6 +23,7 @@ void TestConsoleShell::shell()
     const auto iconImage = [](const QIcon &icon, int size) {
         return icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
     };
+    QVERIFY(alarmFileThere);
     QCOMPARE(window.windowTitle(), QString::fromUtf8("ПКФ \"Велидор\" (SCADA) v0.1"));
     const QIcon ico(QStringLiteral(":/images/Tarvik.ico"));
     QVERIFY(!ico.pixmap(16, 16).isNull());

@@ -1,7 +1,12 @@
-// The console's window, and polling the controller simulator through it. Offscreen: no tray.
+// The console's window, and polling the controller simulator through it. Offscreen: no tray,
+// so tests that hide the window in it say that one is there.
+#include "alarmfile.h"
+#include "alarmplayer.h"
+#include "apprun.h"
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
 #include "simharness.h"
+#include "testfiles.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -59,6 +64,30 @@ struct Console
     QAction *action(const char *name) const { return child<QAction>(*window, name); }
 };
 
+// Fails on demand and notes when each attempt to play was made.
+struct FakePlayer : AlarmPlayer
+{
+    QElapsedTimer clock;
+    QVector<qint64> tries;
+    QStringList paths;
+    bool fails = true;
+
+    FakePlayer() { clock.start(); }
+    void playLoop(const QString &path) override
+    {
+        tries << clock.elapsed();
+        paths << path;
+        // Both reach the sound later, as from a media back end.
+        QTimer::singleShot(5, this, fails ? &AlarmPlayer::failed : &AlarmPlayer::sounding);
+    }
+    void stop() override {}
+};
+
+QString lineFailureText()
+{
+    return QStringLiteral("Ошибка чтения линии!\n Опрос завершен.");
+}
+
 void setStoredPort(const QString &path)
 {
     qputenv("TARVIK_PORTS", path.toLocal8Bit());
@@ -82,9 +111,11 @@ private slots:
     void lampsFollowTheStatusWordAtEachTick();
     void burstThenClears();
     void trayAndClosing();
-    void alarmSoundFile();
+    void alarmRetriesWhileWanted();
+    void alarmFileFromAnotherDirectory();
     void openFailureReturnsToIdle();
     void pollingEndToEnd();
+    void hiddenWindowKeepsGuardingAfterLineFailure();
 
 private:
     QTemporaryDir storeDir;
@@ -230,37 +261,125 @@ void TestConsoleWindow::trayAndClosing()
     c->TableAlarmCurrentSet(AlarmType{32, 1});
     QVERIFY(c->isVisible() && !c->isMinimized());
 
-    // With a tray, closing only hides the window; polling goes on.
+    // With a tray, closing only hides the window; polling goes on, and so does the
+    // application when the window is closed or a box shown meanwhile is dismissed.
     c->setTrayAvailableCheck([] { return true; });
     QVERIFY(!c->close() && !c->isVisible() && c->isWorkerRunning());
-    // The tray's Выход ends the application, and the worker with it.
-    QSignalSpy aboutToQuit(qApp, &QCoreApplication::aboutToQuit);
-    QTimer::singleShot(0, menu[2], &QAction::trigger);
-    QTimer::singleShot(5000, &aboutToQuit, [] { QCoreApplication::exit(1); }); // never hang
-    QCOMPARE(QCoreApplication::exec(), 0);
-    QVERIFY(aboutToQuit.count() == 1 && !c->isWorkerRunning());
+    QStringList done;
+    bool goneAtOnce = false;
+    const auto box = [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); };
+    const auto showBox = [&c] { QTimer::singleShot(0, c.window.get(), [&c] { c->Message("Проверка"); }); };
+    const QVector<AppStep> trayExit{
+        {"box while hidden", &always, showBox},
+        {"OK", box, [&] { box()->button(QMessageBox::Ok)->click(); }},
+        {"another box", [&] { return !box(); }, showBox},
+        {"Выход", box, [&] {
+             QMessageBox *shown = box();
+             menu[2]->trigger();
+             goneAtOnce = !c->isVisible() && !tray->isVisible() && !shown->isVisible();
+         }}};
+    // The tray's Выход takes window, box and icon away at once and ends the application with 0.
+    QCOMPARE(runApplication(trayExit, &done), 0);
+    QCOMPARE(done, stepNames(trayExit));
+    QVERIFY(goneAtOnce && !c->isWorkerRunning());
 
-    // Exit closes even with a tray; without one a hidden window could never come back,
-    // so closing quits.
-    Console exiting, bare;
-    exiting->setTrayAvailableCheck([] { return true; });
-    exiting.action("actionExit")->trigger();
-    if (QSystemTrayIcon::isSystemTrayAvailable()) // offscreen never has one
-        bare->setTrayAvailableCheck([] { return false; });
-    QVERIFY(bare->close() && !bare->isWorkerRunning() && !exiting->isWorkerRunning());
+    // actionExit closes even with a tray; without one a hidden window could never come
+    // back, so closing ends the application.
+    for (bool trayThere : {true, false}) {
+        Console closing;
+        closing->show();
+        closing->setTrayAvailableCheck([trayThere] { return trayThere; });
+        done.clear();
+        const QVector<AppStep> close{{"close", &always, [&] {
+                                       if (trayThere)
+                                           closing.action("actionExit")->trigger();
+                                       else
+                                           QVERIFY(closing->close());
+                                   }}};
+        QCOMPARE(runApplication(close, &done), 0);
+        QVERIFY(done.size() == 1 && !closing->isVisible() && !closing->isWorkerRunning());
+    }
 }
 
-void TestConsoleWindow::alarmSoundFile()
+// A player that fails tries again after the pause while the alarm is wanted, never
+// more often however many events come, and gives up once the operator silences it.
+void TestConsoleWindow::alarmRetriesWhileWanted()
 {
-    // Missing: one error, then silence; the next play tries once more, not over and over.
-    MediaAlarmSound missing(QStringLiteral("Alarm.wav"));
-    for (int tries = 1; tries <= 2; ++tries) {
-        missing.play();
-        QTRY_VERIFY(missing.errorCount() >= tries);
-        QTest::qWait(400);
-        QCOMPARE(missing.errorCount(), tries);
-        QCOMPARE(missing.state(), QMediaPlayer::StoppedState);
+    const int pause = 300;
+    Console c;
+    auto *player = new FakePlayer;
+    auto *sound = new MediaAlarmSound(player, [] { return QStringLiteral("/sounds/Alarm.wav"); });
+    sound->setRetryPause(pause);
+    c->setAlarmSound(sound);
+    QAction *noSound = c.action("actionNoSound");
+    auto *tray = c->findChild<QSystemTrayIcon *>();
+    QCOMPARE(noSound->toolTip() + tray->toolTip(), QStringLiteral("Отключить звук"));
+
+    c->TableAlarmCurrentSet(AlarmType{32, 0});
+    QCOMPARE(player->tries.size(), 1);
+    QTRY_VERIFY(sound->isRetryPending());
+    for (quint8 code = 1; code < 20; ++code)
+        c->TableAlarmCurrentSet(AlarmType{32, code}); // a burst waits for the retry
+    QCOMPARE(player->tries.size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(player->tries.size() >= 4, 10000);
+    for (int i = 1; i < player->tries.size(); ++i)
+        QVERIFY2(player->tries[i] - player->tries[i - 1] >= pause * 95 / 100, qPrintable(QString::number(i)));
+    const QString problem("Звук тревоги не может звучать: файл /sounds/Alarm.wav не воспроизводится");
+    QCOMPARE(noSound->toolTip(), "Отключить звук\n" + problem);
+    QCOMPARE(tray->toolTip(), problem);
+
+    // The device is free again: the next retry sounds, and the operator sees so.
+    player->fails = false;
+    QTRY_COMPARE(noSound->toolTip() + tray->toolTip(), QStringLiteral("Отключить звук"));
+    QVERIFY(!sound->isRetryPending());
+    player->fails = true; // lost again while the alarm sounds
+    emit player->failed();
+    QVERIFY(sound->isRetryPending());
+
+    noSound->setEnabled(true); // as while polling
+    noSound->trigger();
+    const int tries = player->tries.size();
+    QTest::qWait(pause * 3);
+    QVERIFY(player->tries.size() == tries && !sound->isRetryPending());
+    QVERIFY(player->paths.count("/sounds/Alarm.wav") == tries);
+}
+
+// Started from a menu, the console's working directory is the home folder: the
+// installed file is found there, a file in the working directory still comes first,
+// and with none at all the operator is told the alarm cannot sound.
+void TestConsoleWindow::alarmFileFromAnotherDirectory()
+{
+    QTemporaryDir home, data;
+    QVERIFY(home.isValid() && data.isValid());
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(home.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.filePath("user")));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(data.filePath("system")));
+
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QCOMPARE(AlarmFile::candidates(), (QStringList{home.filePath("Alarm.wav"), programDir + "/Alarm.wav",
+                                                   QDir::cleanPath(programDir + "/../share/tarvik/Alarm.wav")}));
+    QVERIFY(AlarmFile::locate().isEmpty());
+    {
+        MainWindow window;
+        const QString problem("Звук тревоги не может звучать: файл Alarm.wav не найден");
+        QCOMPARE(child<QAction>(window, "actionNoSound")->toolTip(), "Отключить звук\n" + problem);
+        QCOMPARE(window.findChild<QSystemTrayIcon *>()->toolTip(), problem);
     }
+
+    const QString installed = data.filePath("system/tarvik/Alarm.wav");
+    QVERIFY(QDir().mkpath(data.filePath("system/tarvik")) && writeFile(installed, "RIFF"));
+    QCOMPARE(AlarmFile::locate(), installed);
+    {
+        MainWindow window;
+        QCOMPARE(child<QAction>(window, "actionNoSound")->toolTip(), QStringLiteral("Отключить звук"));
+    }
+    QVERIFY(writeFile(home.filePath("Alarm.wav"), "RIFF"));
+    QCOMPARE(AlarmFile::locate(), home.filePath("Alarm.wav"));
+
+    QVERIFY(QDir::setCurrent(previous));
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_DATA_DIRS");
 }
 
 void TestConsoleWindow::openFailureReturnsToIdle()
@@ -326,6 +445,58 @@ void TestConsoleWindow::pollingEndToEnd()
     QCOMPARE(c.sound->calls.last(), QStringLiteral("play"));
     QVERIFY(!c.action("actionNoSound")->isEnabled() && c.action("actionEnablePoll")->isEnabled());
     QVERIFY(current->rowCount() == 1 && all->rowCount() >= 3);
+}
+
+// Hidden in the tray, the window reports a line failure; dismissing the box must
+// leave the console guarding: polling again brings the next event and the window back,
+// and only Выход ends it, at once for the eye even while the line is silent.
+void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
+{
+    SimHarness sim;
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    setStoredPort(sim.devicePath());
+    Console c;
+    c->show();
+    c->setTrayAvailableCheck([] { return true; });
+    QTableWidget *current = c.table("tableAlarmCurrent");
+    auto *tray = c->findChild<QSystemTrayIcon *>();
+    const auto box = [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); };
+    QElapsedTimer sinceOk, sinceSilent;
+    bool goneAtOnce = false;
+    const QVector<AppStep> steps{
+        {"poll, hide", &always, [&] {
+             c.action("actionEnablePoll")->trigger();
+             QVERIFY(!c->close());
+             sim.failRange(4, 1039, 1040, 6, false); // six refused status words in a row
+         }},
+        {"OK", [&] { return box() && box()->text() == lineFailureText(); },
+         [&] {
+             QVERIFY(!c->isVisible());
+             box()->button(QMessageBox::Ok)->click();
+             sinceOk.start();
+         }},
+        {"poll again", [&] { return sinceOk.elapsed() > 500 && c.action("actionEnablePoll")->isEnabled(); },
+         [&] {
+             c.action("actionEnablePoll")->trigger();
+             sim.addCurrentEvent(SimEvent::now(32, 0));
+         }},
+        {"silent line", [&] { return current->rowCount() == 1 && c->isVisible(); },
+         [&] {
+             sim.setSilent(true);
+             sinceSilent.start();
+         }},
+        {"Выход", [&] { return sinceSilent.elapsed() > 700; }, [&] {
+             QVERIFY(c->isWorkerRunning());
+             tray->contextMenu()->actions().at(2)->trigger();
+             goneAtOnce = !c->isVisible() && !tray->isVisible();
+         }}};
+    QStringList done;
+    QCOMPARE(runApplication(steps, &done), 0);
+    QCOMPARE(done, stepNames(steps));
+    QVERIFY(goneAtOnce && !c->isWorkerRunning());
+    // The empty list stopped the silent alarm in every cycle; the event sounded it until Выход.
+    const QStringList calls = c.sound->calls;
+    QCOMPARE(calls.mid(calls.indexOf("play")), (QStringList{"play", "stop"}));
 }
 
 QTEST_MAIN(TestConsoleWindow)

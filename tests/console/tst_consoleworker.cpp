@@ -55,6 +55,7 @@ class TestConsoleWorker : public QObject
 private slots:
     void failuresEndTheRunAndTheNextGoesOn();
     void eachEventOnceAcrossPausesAndReset();
+    void resumeOnTheFailureMessageIsKept();
 };
 
 void TestConsoleWorker::failuresEndTheRunAndTheNextGoesOn()
@@ -138,6 +139,26 @@ void TestConsoleWorker::eachEventOnceAcrossPausesAndReset()
     rig.worker.reset();
     QVERIFY2(timer.elapsed() < 1600, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(LinkWorker::liveContexts(), 0);
+}
+
+// A window may resume as soon as the failure text arrives; the worker must have halted
+// before it says so, or the resume is overwritten and polling silently stays off.
+void TestConsoleWorker::resumeOnTheFailureMessageIsKept()
+{
+    Rig rig;
+    QVERIFY2(rig.ready, qPrintable(rig.sim.errorString()));
+    std::atomic<int> resumes{0};
+    // Direct: runs on the worker at the moment of the emit, the earliest a window could.
+    connect(rig.worker.get(), &MyThread::Signal, rig.worker.get(), [&rig, &resumes] {
+        if (resumes++ == 0)
+            rig.worker->resume();
+    }, Qt::DirectConnection);
+    rig.sim.failRange(4, 1039, 1040, 6, false);
+    rig.worker->resume();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.texts.size(), 1, 20000);
+    rig.sim.addCurrentEvent(SimEvent::now(32, 5));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.current.size(), 1, 10000);
+    QVERIFY(!rig.worker->isParked() && resumes == 1);
 }
 
 QTEST_GUILESS_MAIN(TestConsoleWorker)

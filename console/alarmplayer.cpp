@@ -1,0 +1,3 @@
+#include "alarmplayer.h"
+
+AlarmPlayer::~AlarmPlayer() = default;
