@@ -2,6 +2,7 @@
 
 #include "configimage.h"
 #include "spinboxdelegate.h"
+#include "textfit.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -22,10 +23,6 @@ const QStringList valveHeaders = {
     QStringLiteral("Тип клапана")};
 const QStringList sensorHeaders = {
     QStringLiteral("№"), QStringLiteral("Выбор реле"), QStringLiteral("Выбор клапана")};
-
-const QList<int> inputWidths = {30, 140, 270, 80, 100, 50};
-const QList<int> valveWidths = {30, 120, 120, 130, 130, 130};
-const QList<int> sensorWidths = {28, 80, 90};
 
 QStringList contactTexts()
 {
@@ -51,6 +48,27 @@ QStringList editableDelayTexts()
 QStringList singleValveTexts()
 {
     return ConfigImage::valveTexts().mid(0, 2);
+}
+
+// The widest row number any table shows.
+const QStringList rowNumberTexts = {QStringLiteral("250")};
+
+// Every text a column can show, in column order.
+QList<QStringList> inputColumnTexts()
+{
+    return {rowNumberTexts, contactTexts(), ConfigImage::inputNameTexts(), ConfigImage::relayTexts(),
+            ConfigImage::valveTexts(), ConfigImage::delayTexts()};
+}
+
+QList<QStringList> valveColumnTexts()
+{
+    return {rowNumberTexts, closeTexts(), reportTexts(), reportTexts(), ConfigImage::relayTexts(),
+            ConfigImage::valveTypeTexts()};
+}
+
+QList<QStringList> sensorColumnTexts()
+{
+    return {rowNumberTexts, ConfigImage::relayTexts(), ConfigImage::valveTexts()};
 }
 
 QTableWidgetItem *editableItem(const QString &text)
@@ -124,15 +142,16 @@ private:
     QTableWidget *view;
 };
 
-void prepare(QTableWidget *table, const QStringList &headers, const QList<int> &widths)
+// Each column as wide as its header or its widest text, in the table's own font.
+void prepare(QTableWidget *table, const QStringList &headers, const QList<QStringList> &texts)
 {
     if (!table)
         return;
     ConfigTables::setupTable(table);
     table->setColumnCount(headers.size());
     table->setHorizontalHeaderLabels(headers);
-    for (int column = 0; column < widths.size(); ++column)
-        table->setColumnWidth(column, widths.at(column));
+    for (int column = 0; column < texts.size(); ++column)
+        TextFit::fitColumn(table, column, texts.at(column));
 }
 
 } // namespace
@@ -190,10 +209,10 @@ void ConfigTables::setupTable(QTableWidget *table)
 
 void ConfigTables::prepareTables()
 {
-    prepare(ui.tableDiscreteInput, inputHeaders, inputWidths);
-    prepare(ui.tableValve, valveHeaders, valveWidths);
+    prepare(ui.tableDiscreteInput, inputHeaders, inputColumnTexts());
+    prepare(ui.tableValve, valveHeaders, valveColumnTexts());
     for (const SensorTable &sensor : sensors)
-        prepare(sensor.table, sensorHeaders, sensorWidths);
+        prepare(sensor.table, sensorHeaders, sensorColumnTexts());
 }
 
 const QStringList &ConfigTables::inputNameTexts()

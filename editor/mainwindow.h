@@ -129,6 +129,7 @@ private:
     void createWorker();
     void setInitialSelections();
     void installPhoneValidator();
+    void fitForms();
     void connectFileActions();
     void createProgressBar();
 
