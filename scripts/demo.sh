@@ -8,7 +8,7 @@
 # and TARVIK_DEMO_CONSOLE run other programs in their places (tests, screenshots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${BUILD_DIR:-build}")
+build=$(realpath -m "${BUILD_DIR:-build}")
 sim=$build/sim/TarvikSim
 editor=${TARVIK_DEMO_EDITOR:-$build/editor/TarvikEditor}
 console=$(realpath -m "${TARVIK_DEMO_CONSOLE:-$build/console/TarvikScada}")

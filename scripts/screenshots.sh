@@ -5,7 +5,7 @@
 # BUILD_DIR selects the build directory (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${BUILD_DIR:-build}")
+build=$(realpath -m "${BUILD_DIR:-build}")
 cmake --build "$build" --target TarvikSim tarvik_screenshot_editor tarvik_screenshot_console > /dev/null
 out=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-shots.XXXXXX")
 trap 'rm -rf "$out"' EXIT
