@@ -164,15 +164,19 @@ void MainWindow::refreshAll()
 // refresh; a form wider than the screen scrolls.
 void MainWindow::fitForms()
 {
+    bool grown = !formsFitted;
+    const auto boxes = ui->centralWidget->findChildren<QComboBox *>();
+    for (QComboBox *box : boxes)
+        grown = TextFit::fitComboBox(box) || grown;
+    if (!grown)
+        return;
     for (QLineEdit *edit : {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4,
                             ui->lineEdit_5, ui->lineEdit_6})
         TextFit::fitLineEdit(edit, PhoneDigits);
-    const auto boxes = ui->centralWidget->findChildren<QComboBox *>();
-    for (QComboBox *box : boxes)
-        TextFit::fitComboBox(box);
     ui->tableValve->setMinimumWidth(TextFit::tableWidth(ui->tableValve));
     for (QWidget *group : {ui->groupBox_2, ui->groupBox_3, ui->groupBox_6, ui->groupBox_8})
         TextFit::allowContents(group);
+    formsFitted = true;
 }
 
 // The sensor tables go before the mode: they are stored with the layout they

@@ -165,6 +165,7 @@ private:
     QProgressBar *progressBar = nullptr;
     QString fileName;
     int statusCountdown = 0;
+    bool formsFitted = false; // fitForms() has sized the number fields and groups once
 };
 
 #endif // MAINWINDOW_H

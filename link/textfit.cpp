@@ -8,6 +8,7 @@
 #include <QStyleOptionComboBox>
 #include <QStyleOptionViewItem>
 #include <QTableView>
+#include <QVariant>
 
 namespace {
 
@@ -91,8 +92,15 @@ void TextFit::fitLabel(QLabel *label)
         label->resize(needed, label->height());
 }
 
-void TextFit::fitComboBox(QComboBox *box)
+// A box's lists are fixed for a given length, so a box already fitted with as
+// many items is left alone: refreshing a window costs no measuring.
+bool TextFit::fitComboBox(QComboBox *box)
 {
+    static const char fittedCount[] = "textFitItemCount";
+    const QVariant fitted = box->property(fittedCount);
+    if (fitted.isValid() && fitted.toInt() == box->count())
+        return false;
+    box->setProperty(fittedCount, box->count());
     QStringList items;
     for (int i = 0; i < box->count(); ++i)
         items << box->itemText(i);
@@ -103,7 +111,10 @@ void TextFit::fitComboBox(QComboBox *box)
     // The label is drawn one pixel in from each side of the edit field.
     const QSize text(widestText(box->fontMetrics(), items) + 2, box->fontMetrics().height());
     const int needed = box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, box).width();
-    box->setMinimumWidth(qMax(box->minimumWidth(), needed));
+    if (needed <= box->minimumWidth())
+        return false;
+    box->setMinimumWidth(needed);
+    return true;
 }
 
 void TextFit::fitLineEdit(QLineEdit *edit, int digits)

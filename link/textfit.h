@@ -25,8 +25,8 @@ public:
     static void fitColumn(QTableView *table, int column, const QStringList &texts);
     // Widens a label placed without a layout to its text.
     static void fitLabel(QLabel *label);
-    // A combo box never narrower than its widest item.
-    static void fitComboBox(QComboBox *box);
+    // A combo box never narrower than its widest item; true when it grew.
+    static bool fitComboBox(QComboBox *box);
     // A line edit at least this many digits wide.
     static void fitLineEdit(QLineEdit *edit, int digits);
     // Lifts a form's maximum and minimum widths where its contents need more.
