@@ -67,9 +67,7 @@ bool parse(const QCoreApplication &app, SimSettings *s)
     parser.addOptions({
         {QStringLiteral("pty"), QStringLiteral("Number of pseudo-terminals to serve (default 1, none with --device)."), QStringLiteral("n")},
         {QStringLiteral("link"), QStringLiteral("Serve a pseudo-terminal through this symlink (repeatable)."), QStringLiteral("path")},
-        {QStringLiteral("preset-settings"), QStringLiteral("Write the programs' settings store under this configuration folder\n"
-                                                          "(XDG_CONFIG_HOME) naming the n-th --link, the baud rate and the address\n"
-                                                          "(repeatable, one per --link)."), QStringLiteral("dir")},
+        {QStringLiteral("preset-settings"), QStringLiteral("Write the programs' settings store under this configuration folder (XDG_CONFIG_HOME), naming the n-th --link, the baud rate and the address (repeatable, one per --link)."), QStringLiteral("dir")},
         {QStringLiteral("device"), QStringLiteral("Serve a serial device (repeatable)."), QStringLiteral("path")},
         {QStringLiteral("address"), QStringLiteral("Slave address, 1-247 (default 1)."), QStringLiteral("n")},
         {QStringLiteral("baud"), QStringLiteral("Baud rate (default 9600)."), QStringLiteral("n")},
