@@ -12,8 +12,8 @@ class QTableView;
 class QWidget;
 
 // Widths from the font a widget actually gets, so that no text is cut when the
-// desktop substitutes a wider font than the forms were drawn with. Nothing is
-// made narrower than the form has it.
+// desktop substitutes a wider font than the forms were drawn with. Widgets are
+// only ever widened; table columns take exactly what their texts need.
 class TextFit
 {
 public:
