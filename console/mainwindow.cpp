@@ -5,11 +5,13 @@
 #include "mediaalarmsound.h"
 #include "mythread.h"
 #include "settingsdialog.h"
+#include "textfit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <utility>
@@ -36,6 +38,8 @@ MainWindow::MainWindow(QWidget *parent)
     // The window hides in the tray and a box shown meanwhile may be the only
     // visible window: closing it must not end the program. The window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+    TextFit::useFormFont(this);
+    fitTexts();
 
     createTray();
     quitting = false;
@@ -87,6 +91,33 @@ void MainWindow::setTrayAvailableCheck(std::function<bool()> check)
 bool MainWindow::isWorkerRunning() const
 {
     return worker && worker->isRunning();
+}
+
+// The panel's captions and the tables' columns take what the desktop's font
+// needs; the panel keeps room on its right as the form has it.
+void MainWindow::fitTexts()
+{
+    constexpr int PanelRightMargin = 11;
+    int right = 0;
+    const auto labels = ui->groupBox->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QLabel *label : labels) {
+        if (Qt::mightBeRichText(label->text()))
+            continue; // a lamp picture
+        TextFit::fitLabel(label);
+        right = qMax(right, label->x() + label->width());
+    }
+    ui->groupBox->setMinimumWidth(qMax(ui->groupBox->minimumWidth(), right + PanelRightMargin));
+
+    QStringList names;
+    for (int code = 0; code < 256; ++code) {
+        names << catalogue.eventText(0, quint8(code))
+              << catalogue.eventText(EventCatalogue::EndDeviceSource - 1, quint8(code));
+    }
+    for (QTableWidget *table : { ui->tableAlarmCurrent, ui->tableAlarmAll }) {
+        TextFit::fitColumn(table, 0, names);
+        TextFit::fitColumn(table, 1, { QStringLiteral("00:00:00") });
+        TextFit::fitColumn(table, 2, { QStringLiteral("00.00.2000") });
+    }
 }
 
 void MainWindow::createTray()

@@ -74,6 +74,7 @@ private:
         QLabel *lit;
     };
 
+    void fitTexts();
     void createTray();
     void createWorker();
     void collectLamps();

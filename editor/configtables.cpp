@@ -3,6 +3,7 @@
 #include "configfields.h"
 #include "configimage.h"
 #include "spinboxdelegate.h"
+#include "textfit.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,9 +15,26 @@ constexpr int InputRows = ConfigFields::InputRows;
 constexpr int AddressedValveRows = ConfigFields::AddressedValveRows;
 constexpr int AddressedSensorRows = ConfigFields::AddressedSensorRows;
 
-const QList<int> inputWidths = {30, 140, 270, 80, 100, 50};
-const QList<int> valveWidths = {30, 120, 120, 130, 130, 130};
-const QList<int> sensorWidths = {28, 80, 90};
+// The widest row number any table shows.
+const QStringList rowNumberTexts = {QStringLiteral("250")};
+
+// Every text a column can show, in column order.
+QList<QStringList> inputColumnTexts()
+{
+    return {rowNumberTexts, ConfigFields::contactTexts(), ConfigImage::inputNameTexts(),
+            ConfigImage::relayTexts(), ConfigImage::valveTexts(), ConfigImage::delayTexts()};
+}
+
+QList<QStringList> valveColumnTexts()
+{
+    return {rowNumberTexts, ConfigFields::closeTexts(), ConfigFields::reportTexts(),
+            ConfigFields::reportTexts(), ConfigImage::relayTexts(), ConfigImage::valveTypeTexts()};
+}
+
+QList<QStringList> sensorColumnTexts()
+{
+    return {rowNumberTexts, ConfigImage::relayTexts(), ConfigImage::valveTexts()};
+}
 
 QTableWidgetItem *editableItem(const QString &text)
 {
@@ -89,15 +107,16 @@ private:
     QTableWidget *view;
 };
 
-void prepare(QTableWidget *table, const QStringList &headers, const QList<int> &widths)
+// Each column as wide as its header or its widest text, in the table's own font.
+void prepare(QTableWidget *table, const QStringList &headers, const QList<QStringList> &texts)
 {
     if (!table)
         return;
     ConfigTables::setupTable(table);
     table->setColumnCount(headers.size());
     table->setHorizontalHeaderLabels(headers);
-    for (int column = 0; column < widths.size(); ++column)
-        table->setColumnWidth(column, widths.at(column));
+    for (int column = 0; column < texts.size(); ++column)
+        TextFit::fitColumn(table, column, texts.at(column));
 }
 
 } // namespace
@@ -158,10 +177,10 @@ void ConfigTables::setupTable(QTableWidget *table)
 
 void ConfigTables::prepareTables()
 {
-    prepare(ui.tableDiscreteInput, ConfigFields::inputHeaders(), inputWidths);
-    prepare(ui.tableValve, ConfigFields::valveHeaders(), valveWidths);
+    prepare(ui.tableDiscreteInput, ConfigFields::inputHeaders(), inputColumnTexts());
+    prepare(ui.tableValve, ConfigFields::valveHeaders(), valveColumnTexts());
     for (const SensorTable &sensor : sensors)
-        prepare(sensor.table, ConfigFields::sensorHeaders(), sensorWidths);
+        prepare(sensor.table, ConfigFields::sensorHeaders(), sensorColumnTexts());
 }
 
 const QStringList &ConfigTables::inputNameTexts()

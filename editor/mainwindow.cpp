@@ -8,6 +8,7 @@
 #include "mythread.h"
 #include "settingsdialog.h"
 #include "startupfile.h"
+#include "textfit.h"
 
 #include <QCloseEvent>
 #include <QDate>
@@ -36,6 +37,7 @@ constexpr int StatusTicks = 40; // 20 seconds of 500 ms ticks
 constexpr int ReadSteps = 21;
 constexpr int WriteSteps = 24;
 constexpr int RelayCount = 4;
+constexpr int PhoneDigits = 16; // room for any number the SIM card takes, with its "+"
 
 // Touches the shared item lists once, so the first refresh only reads them.
 void buildItemLists()
@@ -56,6 +58,7 @@ MainWindow::MainWindow(QWidget *parent)
     registerResources();
     buildItemLists();
     ui->setupUi(this);
+    TextFit::useFormFont(this);
     settingsDialog = new SettingsDialog(this);
 
     timer = new QTimer(this);
@@ -159,6 +162,28 @@ void MainWindow::refreshAll()
     refreshRelayPositions();
     refreshPollingMode();
     refreshClock();
+    fitForms();
+}
+
+// Widths from the font the desktop gives, for what the form sized by hand:
+// number fields, boxes, the valve table and the groups that capped their
+// width. The boxes' lists change with the polling mode, so after every
+// refresh; a form wider than the screen scrolls.
+void MainWindow::fitForms()
+{
+    bool grown = !formsFitted;
+    const auto boxes = ui->centralWidget->findChildren<QComboBox *>();
+    for (QComboBox *box : boxes)
+        grown = TextFit::fitComboBox(box) || grown;
+    if (!grown)
+        return;
+    for (QLineEdit *edit : {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4,
+                            ui->lineEdit_5, ui->lineEdit_6})
+        TextFit::fitLineEdit(edit, PhoneDigits);
+    ui->tableValve->setMinimumWidth(TextFit::tableWidth(ui->tableValve));
+    for (QWidget *group : {ui->groupBox_2, ui->groupBox_3, ui->groupBox_6, ui->groupBox_8})
+        TextFit::allowContents(group);
+    formsFitted = true;
 }
 
 // The sensor tables go before the mode: they are stored with the layout they

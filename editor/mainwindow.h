@@ -143,6 +143,7 @@ private:
     void createWorker();
     void setInitialSelections();
     void installPhoneValidator();
+    void fitForms();
     void connectFileActions();
     void createProgressBar();
 
@@ -194,6 +195,7 @@ private:
     FinishingDialog *finishingBox = nullptr;
     bool failureBoxOpen = false;
     bool workerFinished = false;
+    bool formsFitted = false; // fitForms() has sized the number fields and groups once
 };
 
 #endif // MAINWINDOW_H

@@ -1,19 +1,13 @@
 #include "settingsdialog.h"
+#include "settingsstore.h"
 #include "ui_settingsdialog.h"
 
 #include <QIntValidator>
 #include <QLineEdit>
 #include <QSerialPort>
 #include <QSerialPortInfo>
-#include <QSettings>
 
 namespace {
-
-QSettings openStore()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope,
-                     QStringLiteral("Tarvik"), QStringLiteral("Options"));
-}
 
 const QString &blankString()
 {
@@ -113,11 +107,8 @@ void SettingsDialog::showPortInfo(int index)
 
 void SettingsDialog::apply()
 {
-    QSettings store = openStore();
-    store.setValue(QStringLiteral("portName"), ui->serialPortInfoListBox->currentText());
-    store.setValue(QStringLiteral("baudRate"), ui->baudRateBox->currentText());
-    store.setValue(QStringLiteral("address"), ui->addressBox->currentText());
-    store.sync();
+    SettingsStore::save({ ui->serialPortInfoListBox->currentText(), ui->baudRateBox->currentText(),
+                          ui->addressBox->currentText() });
     updateSettings();
     hide();
 }
@@ -185,10 +176,10 @@ void SettingsDialog::addPort(const QString &name, const QStringList &details)
 
 void SettingsDialog::loadStoredChoice()
 {
-    QSettings store = openStore();
-    selectText(ui->serialPortInfoListBox, store.value(QStringLiteral("portName"), 0).toString());
-    selectText(ui->baudRateBox, store.value(QStringLiteral("baudRate"), QStringLiteral("9600")).toString());
-    selectText(ui->addressBox, store.value(QStringLiteral("address"), QStringLiteral("1")).toString());
+    const SettingsStore::Choice stored = SettingsStore::load();
+    selectText(ui->serialPortInfoListBox, stored.portName);
+    selectText(ui->baudRateBox, stored.baudRate);
+    selectText(ui->addressBox, stored.address);
 }
 
 void SettingsDialog::updateSettings()

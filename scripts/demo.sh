@@ -4,13 +4,14 @@
 # other. Each program gets a throw-away settings store preset to its port, so
 # the user's own settings are never touched. The simulator stops when both
 # programs have exited. Arguments go to TarvikEditor (e.g. a .vlr file).
-# BUILD_DIR selects the build directory (default: build).
+# BUILD_DIR selects the build directory (default: build); TARVIK_DEMO_EDITOR
+# and TARVIK_DEMO_CONSOLE run other programs in their places (tests, screenshots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
+build=$(realpath -m "${BUILD_DIR:-build}")
 sim=$build/sim/TarvikSim
-editor=$build/editor/TarvikEditor
-console=$build/console/TarvikScada
+editor=${TARVIK_DEMO_EDITOR:-$build/editor/TarvikEditor}
+console=$(realpath -m "${TARVIK_DEMO_CONSOLE:-$build/console/TarvikScada}")
 for program in "$sim" "$editor"; do
     [ -x "$program" ] || { echo "demo: $program is not built" >&2; exit 1; }
 done
@@ -30,26 +31,25 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # Answers as late as a real 9600-baud line would, SIM card busy for half a second.
-"$sim" --link "$editorPort" --link "$consolePort" --demo --line-timing --sim-busy 5 \
+# The simulator writes each program's settings store itself, with the programs'
+# own settings code, before it makes the links.
+"$sim" --link "$editorPort" --preset-settings "$work/editor-settings" \
+    --link "$consolePort" --preset-settings "$work/console-settings" \
+    --demo --line-timing --sim-busy 5 \
     --control "$work/control" < /dev/null > "$work/sim.log" 2>&1 &
 simPid=$!
+ready() { [ -e "$editorPort" ] && [ -e "$consolePort" ]; }
 for _ in $(seq 50); do
-    [ -e "$editorPort" ] && [ -e "$consolePort" ] && break
+    ready && break
     kill -0 "$simPid" 2>/dev/null || break
     sleep 0.1
 done
-if ! [ -e "$editorPort" ] || ! [ -e "$consolePort" ]; then
+if ! ready; then
     echo "demo: the simulator did not start:" >&2
     cat "$work/sim.log" >&2
     exit 1
 fi
 
-presetSettings() { # directory port
-    mkdir -p "$1/Tarvik"
-    printf '[General]\nportName=%s\nbaudRate=9600\naddress=1\n' "$2" > "$1/Tarvik/Options.conf"
-}
-presetSettings "$work/editor-settings" "$editorPort"
-presetSettings "$work/console-settings" "$consolePort"
 export TARVIK_PORTS="$editorPort:$consolePort"
 
 echo "Controller simulator: $editorPort (editor), $consolePort (console)"

@@ -32,4 +32,8 @@ for kind in plain asan; do
     cmake --build $dir -j"$jobs"
     echo "== tests ($kind build)"
     ctest --test-dir $dir --output-on-failure -j"$jobs"
+    if [ $kind = plain ]; then
+        echo "== install tree"
+        ./scripts/check-install.sh $dir
+    fi
 done

@@ -1,5 +1,6 @@
 #include "controlcommands.h"
 #include "controlserver.h"
+#include "settingsstore.h"
 #include "simulator.h"
 
 #include <QCommandLineParser>
@@ -19,6 +20,7 @@ struct SimSettings {
     Simulator::Options options;
     int pseudoTerminals = 0;
     QStringList links;
+    QStringList settingsHomes;
     QStringList devices;
     QString configFile;
     QString saveFile;
@@ -65,6 +67,7 @@ bool parse(const QCoreApplication &app, SimSettings *s)
     parser.addOptions({
         {QStringLiteral("pty"), QStringLiteral("Number of pseudo-terminals to serve (default 1, none with --device)."), QStringLiteral("n")},
         {QStringLiteral("link"), QStringLiteral("Serve a pseudo-terminal through this symlink (repeatable)."), QStringLiteral("path")},
+        {QStringLiteral("preset-settings"), QStringLiteral("Write the programs' settings store under this configuration folder (XDG_CONFIG_HOME), naming the n-th --link, the baud rate and the address (repeatable, one per --link)."), QStringLiteral("dir")},
         {QStringLiteral("device"), QStringLiteral("Serve a serial device (repeatable)."), QStringLiteral("path")},
         {QStringLiteral("address"), QStringLiteral("Slave address, 1-247 (default 1)."), QStringLiteral("n")},
         {QStringLiteral("baud"), QStringLiteral("Baud rate (default 9600)."), QStringLiteral("n")},
@@ -92,6 +95,11 @@ bool parse(const QCoreApplication &app, SimSettings *s)
         return false;
     s->links = parser.values(QStringLiteral("link"));
     s->devices = parser.values(QStringLiteral("device"));
+    s->settingsHomes = parser.values(QStringLiteral("preset-settings"));
+    if (s->settingsHomes.size() > s->links.size()) {
+        err() << "TarvikSim: each --preset-settings needs its own --link" << Qt::endl;
+        return false;
+    }
     if (!parser.isSet(QStringLiteral("pty")) && s->devices.isEmpty())
         s->pseudoTerminals = 1;
     s->pseudoTerminals = qMax(s->pseudoTerminals, s->links.size());
@@ -126,6 +134,20 @@ bool openPorts(Simulator &simulator, const SimSettings &s)
             return false;
         }
         out() << device << Qt::endl;
+    }
+    return true;
+}
+
+// Written before the links appear, so a program started once they exist finds its port.
+bool presetSettings(const SimSettings &s)
+{
+    for (int i = 0; i < s.settingsHomes.size(); ++i) {
+        const SettingsStore::Choice choice{ s.links.at(i), QString::number(s.options.baudRate),
+                                            QString::number(s.options.slaveAddress) };
+        if (!SettingsStore::saveUnder(s.settingsHomes.at(i), choice)) {
+            err() << "TarvikSim: cannot write the settings under " << s.settingsHomes.at(i) << Qt::endl;
+            return false;
+        }
     }
     return true;
 }
@@ -180,7 +202,7 @@ int main(int argc, char *argv[])
             s.setCommitReadsBeforeClear(stage, settings.commitReads);
         s.setSimCard(settings.simCard);
     });
-    if (!openPorts(simulator, settings) || !simulator.start())
+    if (!presetSettings(settings) || !openPorts(simulator, settings) || !simulator.start())
         return 1;
     simulator.setDemo(settings.demo, settings.demoPeriodMs);
 
