@@ -2,13 +2,18 @@
 #include "ui_mainwindow.h"
 
 #include "eventrow.h"
+#include "eventtablemenu.h"
+#include "journal.h"
+#include "journalview.h"
 #include "mediaalarmsound.h"
 #include "mythread.h"
 #include "settingsdialog.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <utility>
@@ -53,6 +58,8 @@ MainWindow::MainWindow(QWidget *parent)
     setPollingActions(false);
 
     alarmSound = new MediaAlarmSound(QStringLiteral("Alarm.wav"), this);
+
+    createJournal();
 
     // However the application ends, the worker is stopped before the window
     // and its thread object go away.
@@ -116,6 +123,60 @@ void MainWindow::createWorker()
             &MainWindow::TableAlarmCurrentClear);
     connect(worker, &MyThread::SignalVpk, this, &MainWindow::VpkSet);
     worker->start(QThread::InheritPriority);
+}
+
+// Before anything can be journaled: the worker is parked until polling starts.
+void MainWindow::createJournal()
+{
+    journal = new Journal(this);
+    connect(journal, &Journal::failed, this, &MainWindow::warnAboutJournal);
+    const bool usable = journal->open(Journal::defaultPath());
+    if (!journal->problem().isEmpty()) {
+        // After the window is up, so the box comes in front of it.
+        QTimer::singleShot(0, this, [this, text = journal->problem()] { warnAboutJournal(text); });
+    }
+    journalView = new JournalView(this);
+    if (usable)
+        journalView->setJournal(journal);
+    ui->tabSelect->addTab(journalView, tr("Журнал"));
+    new EventTableMenu(ui->tableAlarmCurrent);
+    new EventTableMenu(ui->tableAlarmAll);
+}
+
+// Shown once and without blocking: the watch must never wait on the journal.
+void MainWindow::warnAboutJournal(const QString &text)
+{
+    auto *label = findChild<QLabel *>(QStringLiteral("labelJournalProblem"));
+    if (!label) { // permanent: hovering the tool bar would wipe a status message
+        label = new QLabel(this);
+        label->setObjectName(QStringLiteral("labelJournalProblem"));
+        statusBar()->addPermanentWidget(label, 1);
+    }
+    label->setText(text);
+    label->setToolTip(text);
+    if (journalWarned)
+        return;
+    journalWarned = true;
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Внимание"), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+void MainWindow::journalEvent(const QString &list, const AlarmType &alarm)
+{
+    JournalRecord record = JournalRecord::event(list, alarm, catalogue.eventText(alarm.source, alarm.code));
+    record.port = pollPort;
+    record.slave = pollSlave;
+    journal->append(record);
+}
+
+void MainWindow::journalNote(const QString &kind, const QString &list, const QString &name)
+{
+    JournalRecord record = JournalRecord::note(kind, list, name);
+    record.port = pollPort;
+    record.slave = pollSlave;
+    journal->append(record);
 }
 
 void MainWindow::collectLamps()
@@ -193,6 +254,7 @@ void MainWindow::Timer()
 
 void MainWindow::Message(const QString Texst)
 {
+    journalNote(JournalRecord::LineFailure, QString(), QString(Texst).replace(QLatin1Char('\n'), QString()));
     QMessageBox box(QMessageBox::Critical, tr("Внимание"), Texst, QMessageBox::Ok, this);
     box.exec();
     setPollingActions(false);
@@ -200,16 +262,20 @@ void MainWindow::Message(const QString Texst)
 
 void MainWindow::TableAlarmAllSet(AlarmType Alarm)
 {
+    journalEvent(JournalRecord::AllList, Alarm);
     appendEvent(ui->tableAlarmAll, Alarm);
 }
 
 void MainWindow::TableAlarmAllClear()
 {
+    if (ui->tableAlarmAll->rowCount() > 0) // the worker reports an empty list in every cycle
+        journalNote(JournalRecord::Cleared, JournalRecord::AllList);
     emptyTable(ui->tableAlarmAll);
 }
 
 void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
 {
+    journalEvent(JournalRecord::CurrentList, Alarm);
     appendEvent(ui->tableAlarmCurrent, Alarm);
     alarmSound->play();
     if (!isVisible())
@@ -218,6 +284,8 @@ void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
 
 void MainWindow::TableAlarmCurrentClear()
 {
+    if (ui->tableAlarmCurrent->rowCount() > 0)
+        journalNote(JournalRecord::Cleared, JournalRecord::CurrentList);
     emptyTable(ui->tableAlarmCurrent);
     alarmSound->stop();
 }
@@ -231,6 +299,7 @@ void MainWindow::on_actionDisablePoll_triggered()
 {
     worker->pause();
     setPollingActions(false);
+    journalNote(JournalRecord::PollingStopped);
 }
 
 void MainWindow::on_actionEnablePoll_triggered()
@@ -240,10 +309,15 @@ void MainWindow::on_actionEnablePoll_triggered()
                     settings.address);
     worker->resume();
     setPollingActions(true);
+    pollPort = settings.portName;
+    pollSlave = settings.address;
+    journalNote(JournalRecord::PollingStarted, QString(),
+                tr("Порт %1, адрес %2").arg(settings.portName).arg(settings.address));
 }
 
 void MainWindow::on_actionReset_triggered()
 {
+    journalNote(JournalRecord::Reset, JournalRecord::CurrentList);
     worker->requestReset();
 }
 

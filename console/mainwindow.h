@@ -13,6 +13,8 @@
 #include <functional>
 
 class AlarmSound;
+class Journal;
+class JournalView;
 class MyThread;
 class QAction;
 class QLabel;
@@ -42,6 +44,8 @@ public:
 
     // False once the worker has been stopped for the application's end.
     bool isWorkerRunning() const;
+
+    Journal *eventJournal() const { return journal; }
 
 private slots:
     void on_actionExit_triggered();
@@ -80,6 +84,11 @@ private:
     void drawLamps();
     void setPollingActions(bool polling);
     void appendEvent(QTableWidget *table, const AlarmType &alarm);
+    void createJournal();
+    void journalEvent(const QString &list, const AlarmType &alarm);
+    void journalNote(const QString &kind, const QString &list = QString(),
+                     const QString &name = QString());
+    void warnAboutJournal(const QString &text);
     void selectLastRow(QTableWidget *table);
     void followLastRows();
     static void emptyTable(QTableWidget *table);
@@ -100,6 +109,11 @@ private:
     AlarmSound *alarmSound = nullptr;
     std::function<bool()> trayAvailable;
     QVector<QTableWidget *> rowsToFollow;
+    Journal *journal = nullptr;
+    JournalView *journalView = nullptr;
+    bool journalWarned = false;
+    QString pollPort;  // the line of the current polling run, for the journal
+    int pollSlave = 0;
 
     std::array<Lamp, LampState::LampCount> lamps{};
     LampState pendingLamps;
