@@ -46,7 +46,7 @@ fi
 
 presetSettings() { # directory port
     mkdir -p "$1/Tarvik"
-    printf '[General]\nportName=%s\nbaudRate=9600\naddress=1\n' "$2" > "$1/Tarvik/Options.conf"
+    printf '[General]\nportName=%s\nbaudRate=9600\naddress=1\n' "$2" > "$1/Tarvik/Options.ini"
 }
 presetSettings "$work/editor-settings" "$editorPort"
 presetSettings "$work/console-settings" "$consolePort"
