@@ -60,7 +60,9 @@ XDG_CONFIG_HOME="$work/editor-settings" "$editor" "$@" &
 pids+=($!)
 if [ -x "$console" ]; then
     # The console plays Alarm.wav from its working directory, which the build puts beside it.
-    (cd "$(dirname "$console")" && XDG_CONFIG_HOME="$work/console-settings" exec ./TarvikScada) &
+    # Its journal lives in the throw-away folder too.
+    (cd "$(dirname "$console")" && XDG_CONFIG_HOME="$work/console-settings" \
+        TARVIK_JOURNAL="$work/journal.sqlite" exec ./TarvikScada) &
     pids+=($!)
 fi
 status=0
