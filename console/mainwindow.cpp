@@ -362,8 +362,13 @@ void MainWindow::followLastRows()
 {
     const QVector<QTableWidget *> tables = std::exchange(rowsToFollow, {});
     for (QTableWidget *table : tables) {
-        if (table->rowCount() > 0)
+        if (table->rowCount() > 0) {
             table->selectRow(table->rowCount() - 1);
+            // selectRow() can scroll before the burst's rows are laid out and
+            // leave the last row out of view (seen once the window had its
+            // journal tab); scrollToBottom() lays them out first.
+            table->scrollToBottom();
+        }
     }
 }
 
