@@ -3,6 +3,7 @@
 // them to CSV, and the file size per event. Run: bench_console_journal [rows]
 #include "benchtiming.h"
 #include "journal.h"
+#include "journalmodel.h"
 #include "journalquery.h"
 #include "journalview.h"
 
@@ -75,6 +76,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTextStream out(stdout);
+    out.setCodec("UTF-8");
     const int bigRows = argc > 1 ? QString(argv[1]).toInt() : 1000000;
     QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/journal-bench-XXXXXX"));
 
