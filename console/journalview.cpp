@@ -23,10 +23,7 @@ JournalView::JournalView(QWidget *parent)
 {
     ui->setupUi(this);
     ui->tableJournal->setModel(journalModel);
-    ui->tableJournal->horizontalHeader()->resizeSection(0, 140);
-    ui->tableJournal->horizontalHeader()->resizeSection(1, 110);
-    ui->tableJournal->horizontalHeader()->resizeSection(2, 120);
-    ui->tableJournal->horizontalHeader()->resizeSection(3, 300);
+    sizeColumns();
     ui->dateFrom->setDate(QDate::currentDate());
     ui->dateTo->setDate(QDate::currentDate());
 
@@ -48,6 +45,17 @@ JournalView::JournalView(QWidget *parent)
 JournalView::~JournalView()
 {
     delete ui;
+}
+
+// Times and captions whole (measured on the rows in view only); the event's
+// name takes what is left.
+void JournalView::sizeColumns()
+{
+    QHeaderView *header = ui->tableJournal->horizontalHeader();
+    header->setStretchLastSection(false);
+    for (int column = 0; column < journalModel->columnCount(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(3, QHeaderView::Stretch);
 }
 
 void JournalView::setJournal(Journal *journal)

@@ -38,6 +38,7 @@ private slots:
     void loadOlderAtTop(int scrollValue);
 
 private:
+    void sizeColumns();
     CsvFileSaver::Result writeCsv(QIODevice *device, QString *reason);
 
     Ui::JournalView *ui;

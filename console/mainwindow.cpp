@@ -150,6 +150,7 @@ void MainWindow::warnAboutJournal(const QString &text)
     if (!label) { // permanent: hovering the tool bar would wipe a status message
         label = new QLabel(this);
         label->setObjectName(QStringLiteral("labelJournalProblem"));
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // never widens the window
         statusBar()->addPermanentWidget(label, 1);
     }
     label->setText(text);
