@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
 #include "simharness.h"
+#include "storedport.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -58,16 +59,6 @@ struct Console
     QTableWidget *table(const char *name) const { return child<QTableWidget>(*window, name); }
     QAction *action(const char *name) const { return child<QAction>(*window, name); }
 };
-
-void setStoredPort(const QString &path)
-{
-    qputenv("TARVIK_PORTS", path.toLocal8Bit());
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
-    store.setValue("portName", path);
-    store.setValue("baudRate", "9600");
-    store.setValue("address", "1");
-    store.sync();
-}
 
 } // namespace
 

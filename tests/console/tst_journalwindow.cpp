@@ -8,6 +8,7 @@
 #include "journalview.h"
 #include "mainwindow.h"
 #include "simharness.h"
+#include "storedport.h"
 #include "testfiles.h"
 
 #include <QSqlDatabase>
@@ -27,16 +28,6 @@ T *child(const QObject &parent, const QString &name = QString())
     if (!found)
         qFatal("no child %s", qPrintable(name));
     return found;
-}
-
-void setStoredPort(const QString &path)
-{
-    qputenv("TARVIK_PORTS", path.toLocal8Bit());
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
-    store.setValue("portName", path);
-    store.setValue("baudRate", "9600");
-    store.setValue("address", "1");
-    store.sync();
 }
 
 // Every row of a journal file, read as another program would: "kind list name".
