@@ -141,11 +141,24 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
     const double firstPaint = bench::elapsedMs(timer);
     out << "open the journal (row count, limit check): " << opened << " ms\n";
-    out << "\"Журнал\" over " << bigRows << " rows, to first paint: " << firstPaint << " ms\n";
+    out << QStringLiteral("\"Журнал\" over ") << bigRows << " rows, to first paint: " << firstPaint << " ms\n";
 
     timer.restart();
     view.model()->fetchOlder();
     out << "one older page while scrolling up: " << bench::elapsedMs(timer) << " ms\n";
+    const QDate today = QDate::currentDate();
+    const std::pair<const char *, JournalFilter> filters[] = {
+        {"today's rows", {today, today, {}}},
+        {"a text in every 250th row", {{}, {}, QStringLiteral("Адрес 250")}},
+        {"a text in no row", {{}, {}, QStringLiteral("нет такого")}},
+    };
+    for (const auto &filter : filters) {
+        timer.restart();
+        view.model()->setFilter(filter.second);
+        out << "filter, " << filter.first << ": " << bench::elapsedMs(timer) << " ms, "
+            << view.model()->rowCount() << " rows loaded\n";
+    }
+    view.model()->setFilter({});
 
     QFile csv(dir.filePath(QStringLiteral("journal.csv")));
     csv.open(QIODevice::WriteOnly);
