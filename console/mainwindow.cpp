@@ -166,15 +166,16 @@ void MainWindow::warnAboutJournal(const QString &text)
 
 void MainWindow::journalEvent(const QString &list, const AlarmType &alarm)
 {
-    JournalRecord record = JournalRecord::event(list, alarm, catalogue.eventText(alarm.source, alarm.code));
-    record.port = pollPort;
-    record.slave = pollSlave;
-    journal->append(record);
+    writeToJournal(JournalRecord::event(list, alarm, catalogue.eventText(alarm.source, alarm.code)));
 }
 
 void MainWindow::journalNote(const QString &kind, const QString &list, const QString &name)
 {
-    JournalRecord record = JournalRecord::note(kind, list, name);
+    writeToJournal(JournalRecord::note(kind, list, name));
+}
+
+void MainWindow::writeToJournal(JournalRecord record)
+{
     record.port = pollPort;
     record.slave = pollSlave;
     journal->append(record);

@@ -3,6 +3,7 @@
 
 #include "alarmtype.h"
 #include "eventcatalogue.h"
+#include "journalrecord.h"
 #include "lampstate.h"
 
 #include <QMainWindow>
@@ -45,8 +46,6 @@ public:
     // False once the worker has been stopped for the application's end.
     bool isWorkerRunning() const;
 
-    Journal *eventJournal() const { return journal; }
-
 private slots:
     void on_actionExit_triggered();
     void on_actionSettings_triggered();
@@ -88,6 +87,7 @@ private:
     void journalEvent(const QString &list, const AlarmType &alarm);
     void journalNote(const QString &kind, const QString &list = QString(),
                      const QString &name = QString());
+    void writeToJournal(JournalRecord record);
     void warnAboutJournal(const QString &text);
     void selectLastRow(QTableWidget *table);
     void followLastRows();
