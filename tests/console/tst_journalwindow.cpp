@@ -206,6 +206,28 @@ void TestJournalWindow::copyAndSaveFromTheTables()
                                       "Пожар, Адрес 99;23:59:59;31.12.20123\r\n"
                                       "Неизвестное событие, код 78;10:09:00;10.01.2000\r\n"));
 
+    // A cancelled save leaves the earlier file; a failed one says so and leaves nothing.
+    const auto cancel = [](QIODevice *device, QString *) {
+        device->write("partial");
+        return CsvFileSaver::Cancelled;
+    };
+    QCOMPARE(CsvFileSaver::save(&window, csv, cancel), CsvFileSaver::Cancelled);
+    QVERIFY(readAll(csv).startsWith("\xEF\xBB\xBFИмя события"));
+    QStringList shown;
+    QTimer::singleShot(0, [&shown] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box) {
+            shown << box->windowTitle() << box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    const QString nowhere = workDir.filePath("no-folder/all.csv");
+    QCOMPARE(menu->saveCsv(nowhere), CsvFileSaver::Failed);
+    QCOMPARE(shown.value(0), QString("Внимание"));
+    QVERIFY2(shown.value(1).startsWith("Не удалось сохранить файл «" + QDir::toNativeSeparators(nowhere) + "»: "),
+             qPrintable(shown.value(1)));
+    QVERIFY(!QFile::exists(nowhere));
+
     // The journal's own export: what the view shows, under the view's captions.
     JournalView *view = child<JournalView>(window);
     child<QLineEdit>(window, "lineFilter")->setText("Адрес 99");
