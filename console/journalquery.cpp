@@ -23,6 +23,16 @@ QString likePattern(const QString &text)
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
+// SQLite's LIKE ignores case in Latin letters only: "пожар" is also looked
+// for as "Пожар" and "ПОЖАР".
+QStringList caseVariants(const QString &text)
+{
+    const QString lower = text.toLower();
+    QStringList variants{text, lower, lower.left(1).toUpper() + lower.mid(1), text.toUpper()};
+    variants.removeDuplicates();
+    return variants;
+}
+
 JournalRecord recordFrom(const QSqlQuery &query)
 {
     JournalRecord record;
@@ -109,8 +119,12 @@ QString JournalQuery::whereClause(const QString &idCondition) const
         conditions << QStringLiteral("received >= :from");
     if (filter.to.isValid())
         conditions << QStringLiteral("received < :to");
-    if (!filter.text.isEmpty())
-        conditions << QStringLiteral("(name LIKE :name ESCAPE '\\' OR port LIKE :port ESCAPE '\\')");
+    if (!filter.text.isEmpty()) {
+        QStringList matches{QStringLiteral("port LIKE :port ESCAPE '\\'")};
+        for (int i = 0; i < caseVariants(filter.text).size(); ++i)
+            matches << QStringLiteral("name LIKE :name%1 ESCAPE '\\'").arg(i);
+        conditions << QLatin1Char('(') + matches.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    }
     return conditions.isEmpty() ? QString()
                                 : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
 }
@@ -123,8 +137,10 @@ void JournalQuery::bindFilter(QSqlQuery &query) const
     if (filter.to.isValid())
         query.bindValue(QStringLiteral(":to"), filter.to.addDays(1).toString(Qt::ISODate));
     if (!filter.text.isEmpty()) {
-        query.bindValue(QStringLiteral(":name"), likePattern(filter.text));
         query.bindValue(QStringLiteral(":port"), likePattern(filter.text));
+        const QStringList variants = caseVariants(filter.text);
+        for (int i = 0; i < variants.size(); ++i)
+            query.bindValue(QStringLiteral(":name%1").arg(i), likePattern(variants[i]));
     }
 }
 

@@ -135,6 +135,8 @@ void TestJournal::pagesAndFilters()
     QCOMPARE(query({}, {}, "\"Адрес\"").count(), 1);
     QCOMPARE(query(jan31, jan31, "_1").count(), 1);
     QCOMPARE(query({}, {}, "нет такого").count(), 0);
+    QCOMPARE(query({}, {}, "пожар").count(), 1); // a Cyrillic word as typed, capitalised or in capitals
+    QCOMPARE(query({}, {}, "ПОРОГ ch").count(), 4);
 
     // Keyset pages, each in id order.
     const JournalQuery all = query({}, {}, {});
