@@ -2,6 +2,9 @@
 #include "ui_mainwindow.h"
 
 #include "eventrow.h"
+#include "eventtablemenu.h"
+#include "journal.h"
+#include "journalview.h"
 #include "mediaalarmsound.h"
 #include "mythread.h"
 #include "settingsdialog.h"
@@ -9,9 +12,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTextDocument>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <utility>
@@ -61,6 +66,8 @@ MainWindow::MainWindow(QWidget *parent)
     setPollingActions(false);
 
     setAlarmSound(new MediaAlarmSound);
+
+    createJournal();
 
     // However the application ends, the worker is stopped before the window
     // and its thread object go away.
@@ -159,6 +166,62 @@ void MainWindow::createWorker()
     worker->start(QThread::InheritPriority);
 }
 
+// Before anything can be journaled: the worker is parked until polling starts.
+void MainWindow::createJournal()
+{
+    journal = new Journal(this);
+    connect(journal, &Journal::failed, this, &MainWindow::warnAboutJournal);
+    const bool usable = journal->open(Journal::defaultPath());
+    if (!journal->problem().isEmpty()) {
+        // After the window is up, so the box comes in front of it.
+        QTimer::singleShot(0, this, [this, text = journal->problem()] { warnAboutJournal(text); });
+    }
+    journalView = new JournalView(this);
+    if (usable)
+        journalView->setJournal(journal);
+    ui->tabSelect->addTab(journalView, tr("Журнал"));
+    new EventTableMenu(ui->tableAlarmCurrent);
+    new EventTableMenu(ui->tableAlarmAll);
+}
+
+// Shown once and without blocking: the watch must never wait on the journal.
+void MainWindow::warnAboutJournal(const QString &text)
+{
+    auto *label = findChild<QLabel *>(QStringLiteral("labelJournalProblem"));
+    if (!label) { // permanent: hovering the tool bar would wipe a status message
+        label = new QLabel(this);
+        label->setObjectName(QStringLiteral("labelJournalProblem"));
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // never widens the window
+        statusBar()->addPermanentWidget(label, 1);
+    }
+    label->setText(text);
+    label->setToolTip(text);
+    if (journalWarned)
+        return;
+    journalWarned = true;
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Внимание"), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+void MainWindow::journalEvent(const QString &list, const AlarmType &alarm)
+{
+    writeToJournal(JournalRecord::event(list, alarm, catalogue.eventText(alarm.source, alarm.code)));
+}
+
+void MainWindow::journalNote(const QString &kind, const QString &list, const QString &name)
+{
+    writeToJournal(JournalRecord::note(kind, list, name));
+}
+
+void MainWindow::writeToJournal(JournalRecord record)
+{
+    record.port = pollPort;
+    record.slave = pollSlave;
+    journal->append(record);
+}
+
 void MainWindow::collectLamps()
 {
     lamps[LampState::JobLamp] = { ui->label_Job_grey, ui->label_Job_green };
@@ -236,6 +299,7 @@ void MainWindow::Message(const QString Texst)
 {
     if (quitting)
         return; // a failure reported while the worker ends is no news
+    journalNote(JournalRecord::LineFailure, QString(), QString(Texst).replace(QLatin1Char('\n'), QString()));
     QMessageBox box(QMessageBox::Critical, tr("Внимание"), Texst, QMessageBox::Ok, this);
     box.exec();
     setPollingActions(false);
@@ -243,11 +307,14 @@ void MainWindow::Message(const QString Texst)
 
 void MainWindow::TableAlarmAllSet(AlarmType Alarm)
 {
+    journalEvent(JournalRecord::AllList, Alarm);
     appendEvent(ui->tableAlarmAll, Alarm);
 }
 
 void MainWindow::TableAlarmAllClear()
 {
+    if (ui->tableAlarmAll->rowCount() > 0) // the worker reports an empty list in every cycle
+        journalNote(JournalRecord::Cleared, JournalRecord::AllList);
     emptyTable(ui->tableAlarmAll);
 }
 
@@ -255,6 +322,7 @@ void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
 {
     if (quitting)
         return; // an event read while the worker ends must not bring the window back
+    journalEvent(JournalRecord::CurrentList, Alarm);
     appendEvent(ui->tableAlarmCurrent, Alarm);
     alarmSound->play();
     if (!isVisible())
@@ -263,6 +331,8 @@ void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
 
 void MainWindow::TableAlarmCurrentClear()
 {
+    if (ui->tableAlarmCurrent->rowCount() > 0)
+        journalNote(JournalRecord::Cleared, JournalRecord::CurrentList);
     emptyTable(ui->tableAlarmCurrent);
     alarmSound->stop();
 }
@@ -276,6 +346,7 @@ void MainWindow::on_actionDisablePoll_triggered()
 {
     worker->pause();
     setPollingActions(false);
+    journalNote(JournalRecord::PollingStopped);
 }
 
 void MainWindow::on_actionEnablePoll_triggered()
@@ -285,10 +356,15 @@ void MainWindow::on_actionEnablePoll_triggered()
                     settings.address);
     worker->resume();
     setPollingActions(true);
+    pollPort = settings.portName;
+    pollSlave = settings.address;
+    journalNote(JournalRecord::PollingStarted, QString(),
+                tr("Порт %1, адрес %2").arg(settings.portName).arg(settings.address));
 }
 
 void MainWindow::on_actionReset_triggered()
 {
+    journalNote(JournalRecord::Reset, JournalRecord::CurrentList);
     worker->requestReset();
 }
 
@@ -333,8 +409,13 @@ void MainWindow::followLastRows()
 {
     const QVector<QTableWidget *> tables = std::exchange(rowsToFollow, {});
     for (QTableWidget *table : tables) {
-        if (table->rowCount() > 0)
+        if (table->rowCount() > 0) {
             table->selectRow(table->rowCount() - 1);
+            // selectRow() can scroll before the burst's rows are laid out and
+            // leave the last row out of view (seen once the window had its
+            // journal tab); scrollToBottom() lays them out first.
+            table->scrollToBottom();
+        }
     }
 }
 

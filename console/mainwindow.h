@@ -3,6 +3,7 @@
 
 #include "alarmtype.h"
 #include "eventcatalogue.h"
+#include "journalrecord.h"
 #include "lampstate.h"
 
 #include <QMainWindow>
@@ -13,6 +14,8 @@
 #include <functional>
 
 class AlarmSound;
+class Journal;
+class JournalView;
 class MyThread;
 class QAction;
 class QLabel;
@@ -81,6 +84,12 @@ private:
     void drawLamps();
     void setPollingActions(bool polling);
     void appendEvent(QTableWidget *table, const AlarmType &alarm);
+    void createJournal();
+    void journalEvent(const QString &list, const AlarmType &alarm);
+    void journalNote(const QString &kind, const QString &list = QString(),
+                     const QString &name = QString());
+    void writeToJournal(JournalRecord record);
+    void warnAboutJournal(const QString &text);
     void selectLastRow(QTableWidget *table);
     void followLastRows();
     static void emptyTable(QTableWidget *table);
@@ -104,6 +113,11 @@ private:
     AlarmSound *alarmSound = nullptr;
     std::function<bool()> trayAvailable;
     QVector<QTableWidget *> rowsToFollow;
+    Journal *journal = nullptr;
+    JournalView *journalView = nullptr;
+    bool journalWarned = false;
+    QString pollPort;  // the line of the current polling run, for the journal
+    int pollSlave = 0;
 
     std::array<Lamp, LampState::LampCount> lamps{};
     LampState pendingLamps;

@@ -60,7 +60,8 @@ XDG_CONFIG_HOME="$work/editor-settings" "$editor" "$@" &
 pids+=($!)
 if [ -x "$console" ]; then
     # The console finds Alarm.wav beside itself, whatever the working directory.
-    XDG_CONFIG_HOME="$work/console-settings" "$console" &
+    # Its journal lives in the throw-away folder too.
+    XDG_CONFIG_HOME="$work/console-settings" TARVIK_JOURNAL="$work/journal.sqlite" "$console" &
     pids+=($!)
 fi
 status=0

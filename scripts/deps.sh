@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
 PACKAGES=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev
-    libqt5multimedia5-plugins gstreamer1.0-plugins-good libmodbus-dev xvfb xauth imagemagick sox
-    socat trayer fonts-liberation2 desktop-file-utils shared-mime-info libxml2-utils)
+    libqt5multimedia5-plugins gstreamer1.0-plugins-good libqt5sql5-sqlite libmodbus-dev xvfb xauth
+    imagemagick sox socat trayer fonts-liberation2 desktop-file-utils shared-mime-info libxml2-utils)
 missing=()
 for p in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
 #include "simharness.h"
+#include "storedport.h"
 #include "testfiles.h"
 
 #include <QtTest>
@@ -86,16 +87,6 @@ struct FakePlayer : AlarmPlayer
 QString lineFailureText()
 {
     return QStringLiteral("Ошибка чтения линии!\n Опрос завершен.");
-}
-
-void setStoredPort(const QString &path)
-{
-    qputenv("TARVIK_PORTS", path.toLocal8Bit());
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
-    store.setValue("portName", path);
-    store.setValue("baudRate", "9600");
-    store.setValue("address", "1");
-    store.sync();
 }
 
 } // namespace

@@ -1,0 +1,304 @@
+// The journal's storage without a window: fields, pages, filters, CSV, the row
+// limit and files that cannot be used.
+#include "csvwriter.h"
+#include "journal.h"
+#include "journalmodel.h"
+#include "journalquery.h"
+#include "testfiles.h"
+
+#include <QBuffer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+
+JournalRecord eventAt(const QString &received, const QString &name, const QString &port = "/dev/pts/1")
+{
+    JournalRecord record = JournalRecord::event(JournalRecord::AllList, AlarmType{32, 1, 24, 3, 5, 7, 0, 9}, name);
+    record.received = received;
+    record.port = port;
+    record.slave = 1;
+    return record;
+}
+
+QStringList names(const QVector<JournalRecord> &rows)
+{
+    QStringList list;
+    for (const JournalRecord &row : rows)
+        list << row.name;
+    return list;
+}
+
+// A second connection, as another program would have it.
+struct OtherConnection
+{
+    QString name;
+    explicit OtherConnection(const QString &path)
+    {
+        static int count = 0;
+        name = QString("other%1").arg(++count);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~OtherConnection() { QSqlDatabase::removeDatabase(name); }
+    QVariant value(const QString &sql) const
+    {
+        QSqlQuery query(QSqlDatabase::database(name));
+        return query.exec(sql) && query.next() ? query.value(0) : QVariant();
+    }
+    bool exec(const QString &sql) const { return QSqlQuery(QSqlDatabase::database(name)).exec(sql); }
+    void close() { QSqlDatabase::database(name).close(); }
+};
+
+} // namespace
+
+class TestJournal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(dir.isValid()); path = dir.filePath(QString("j%1.sqlite").arg(++files)); }
+    void recordsKeepEveryField();
+    void pagesAndFilters();
+    void modelLoadsPagesAtBothEnds();
+    void csvBytes();
+    void rowLimitAtStartUp();
+    void unusableFiles();
+    void lockedWhileInUse();
+
+private:
+    QTemporaryDir dir;
+    QString path;
+    int files = 0;
+};
+
+void TestJournal::recordsKeepEveryField()
+{
+    Journal journal;
+    QVERIFY(journal.open(path));
+    QVERIFY(journal.problem().isEmpty());
+    const QString padded = QString("Пожар, Адрес 5 ").leftJustified(40);
+    JournalRecord fire = JournalRecord::event(JournalRecord::CurrentList, AlarmType{37, 4, 24, 3, 12, 14, 30, 9}, padded);
+    fire.port = "/dev/pts/3";
+    fire.slave = 17;
+    QSignalSpy appended(&journal, &Journal::appended);
+    const qint64 first = journal.append(fire);
+    QVERIFY(first > 0 && appended.count() == 1 && appended.first().first().toLongLong() == first);
+    // Impossible dates stay as the tables show them.
+    journal.append(JournalRecord::event(JournalRecord::AllList, AlarmType{0, 9, 24, 13, 40, 25, 0, 1}, "x"));
+    journal.append(JournalRecord::event(JournalRecord::AllList, AlarmType{0, 9, 123, 1, 2, 3, 4, 5}, "y"));
+    journal.append(JournalRecord::note(JournalRecord::PollingStopped));
+
+    const QVector<JournalRecord> rows = JournalQuery(journal.connectionName(), {}).newer(0, 10);
+    QCOMPARE(rows.size(), 4);
+    const JournalRecord &r = rows[0];
+    QCOMPARE(r.id, first);
+    QVERIFY(QDateTime::fromString(r.received, "yyyy-MM-ddTHH:mm:ss").secsTo(QDateTime::currentDateTime()) < 60);
+    QCOMPARE(QStringList({r.kind, r.list, r.name, r.occurred, r.port}),
+             QStringList({"event", "current", "Пожар, Адрес 5", "2024-03-12T14:30:09", "/dev/pts/3"}));
+    QCOMPARE(QVariantList({r.source, r.code, r.slave}), QVariantList({37, 4, 17}));
+    QCOMPARE(rows[1].occurred, QString("40.13.2024 25:00:01"));
+    QCOMPARE(rows[2].occurred, QString("02.01.20123 03:04:05"));
+    QVERIFY(rows[3].kind == "polling-stopped" && rows[3].source.isNull() && rows[3].list.isEmpty());
+    QCOMPARE(JournalModel::texts(rows[0]).mid(1),
+             QStringList({"Событие", "Текущие события", "Пожар, Адрес 5", "12.03.2024 14:30:09"}));
+    QCOMPARE(JournalModel::texts(rows[1]).last(), QString("40.13.2024 25:00:01"));
+
+    OtherConnection other(path); // what any SQLite tool sees
+    QCOMPARE(other.value("PRAGMA user_version").toInt(), Journal::SchemaVersion);
+    QCOMPARE(other.value("PRAGMA journal_mode").toString(), QString("wal"));
+    QCOMPARE(other.value("SELECT name FROM journal WHERE id = 1").toString(), QString("Пожар, Адрес 5"));
+}
+
+void TestJournal::pagesAndFilters()
+{
+    Journal journal;
+    QVERIFY(journal.open(path));
+    const QStringList days{"2026-01-30T23:59:59", "2026-01-31T00:00:00", "2026-01-31T23:59:59", "2026-02-01T00:00:00"};
+    for (int i = 0; i < days.size(); ++i)
+        journal.append(eventAt(days[i], QString("Порог CH 100%_%1").arg(i), i == 3 ? "COM7" : "/dev/pts/1"));
+    journal.append(eventAt(days.last(), "Пожар; \"Адрес\" 2"));
+
+    const auto query = [&](QDate from, QDate to, const QString &text) {
+        return JournalQuery(journal.connectionName(), JournalFilter{from, to, text});
+    };
+    const QDate jan31(2026, 1, 31);
+    QCOMPARE(names(query(jan31, jan31, {}).newer(0, 10)), (QStringList{"Порог CH 100%_1", "Порог CH 100%_2"}));
+    QCOMPARE(query(jan31, {}, {}).count(), 4);
+    QCOMPARE(query({}, jan31, {}).count(), 3);
+    // Wildcards are plain text; the port is searched too.
+    QCOMPARE(query({}, {}, "%_2").count(), 1);
+    QCOMPARE(query({}, {}, "100%").count(), 4);
+    QCOMPARE(query({}, {}, "COM7").count(), 1);
+    QCOMPARE(query({}, {}, "\"Адрес\"").count(), 1);
+    QCOMPARE(query(jan31, jan31, "_1").count(), 1);
+    QCOMPARE(query({}, {}, "нет такого").count(), 0);
+    QCOMPARE(query({}, {}, "пожар").count(), 1); // a Cyrillic word as typed, capitalised or in capitals
+    QCOMPARE(query({}, {}, "ПОРОГ ch").count(), 4);
+
+    // Keyset pages, each in id order.
+    const JournalQuery all = query({}, {}, {});
+    QCOMPARE(names(all.older(0, 2)), (QStringList{"Порог CH 100%_3", "Пожар; \"Адрес\" 2"}));
+    QCOMPARE(names(all.older(2, 5)), QStringList{"Порог CH 100%_0"});
+    QCOMPARE(all.newer(3, 5).size(), 2);
+    QVERIFY(all.newer(5, 5).isEmpty() && all.errorText().isEmpty());
+}
+
+void TestJournal::modelLoadsPagesAtBothEnds()
+{
+    Journal journal;
+    QVERIFY(journal.open(path));
+    const int total = 2 * JournalModel::PageSize + 200;
+    for (int i = 1; i <= total; ++i)
+        journal.append(eventAt("2026-01-01T00:00:00", QString::number(i)));
+    JournalModel model;
+    model.setSource(journal.connectionName());
+    const auto nameAt = [&](int row) { return model.data(model.index(row, 3)).toString(); };
+    QCOMPARE(model.rowCount(), JournalModel::PageSize);
+    QCOMPARE(nameAt(model.rowCount() - 1), QString::number(total)); // newest at the bottom
+    QCOMPARE(model.fetchOlder(), JournalModel::PageSize);
+    QCOMPARE(nameAt(0), QString::number(201));
+    QVERIFY(model.hasOlder());
+    QCOMPARE(model.fetchOlder(), 200);
+    QVERIFY(!model.hasOlder() && model.fetchOlder() == 0 && nameAt(0) == "1");
+
+    journal.append(eventAt("2026-01-02T00:00:00", "new"));
+    QCOMPARE(model.fetchNewer(), 1);
+    QCOMPARE(nameAt(total), QString("new"));
+    model.setFilter({QDate(2026, 1, 2), {}, {}});
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QString("Время события"));
+}
+
+void TestJournal::csvBytes()
+{
+    QCOMPARE(CsvWriter::row({"a;b", "say \"hi\"", "two\nlines", "cr\r", "plain", ""}),
+             QByteArray("\"a;b\";\"say \"\"hi\"\"\";\"two\nlines\";\"cr\r\";plain;\r\n"));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    CsvWriter writer(&buffer);
+    QVERIFY(writer.writeRow({"Я"}) && writer.writeRow({"b"}));
+    QCOMPARE(buffer.data(), QByteArray("\xEF\xBB\xBF\xD0\xAF\r\nb\r\n"));
+
+    Journal journal;
+    QVERIFY(journal.open(path));
+    journal.append(eventAt("2026-02-01T10:20:30", "Пожар; \"Адрес\" 2"));
+    for (int i = 0; i < 12000; ++i)
+        journal.append(eventAt("2026-02-02T10:20:30", "x"));
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QVector<qint64> seen;
+    QVERIFY(JournalQuery(journal.connectionName(), {}).writeCsv(&out, [&](qint64 done, qint64 total) {
+        seen << done << total;
+        return true;
+    }));
+    const QList<QByteArray> lines = out.data().split('\n');
+    QCOMPARE(lines.size(), 12003); // header, rows, nothing after the last CRLF
+    QCOMPARE(lines[0], QByteArray("\xEF\xBB\xBFПолучено;Запись;Список;Событие;Время события\r"));
+    QCOMPARE(lines[1], QByteArray("01.02.2026 10:20:30;Событие;Все события;\"Пожар; \"\"Адрес\"\" 2\";05.03.2024 07:00:09\r"));
+    QCOMPARE(seen.mid(0, 2), (QVector<qint64>{0, 12001}));
+    QCOMPARE(seen.mid(seen.size() - 2), (QVector<qint64>{12001, 12001}));
+
+    // Cancelled at the first page: nothing but the header.
+    QBuffer cancelled;
+    cancelled.open(QIODevice::WriteOnly);
+    QVERIFY(!JournalQuery(journal.connectionName(), {}).writeCsv(&cancelled, [](qint64, qint64) { return false; }));
+    QCOMPARE(cancelled.data().count('\n'), 1);
+}
+
+void TestJournal::rowLimitAtStartUp()
+{
+    {
+        Journal journal;
+        journal.setRowLimit(100);
+        QVERIFY(journal.open(path));
+        for (int i = 1; i <= 250; ++i)
+            journal.append(eventAt("2026-01-01T00:00:00", QString::number(i)));
+        QCOMPARE(JournalQuery(journal.connectionName(), {}).count(), 250); // never in the middle of a run
+    }
+    Journal journal;
+    journal.setRowLimit(100);
+    QVERIFY(journal.open(path));
+    const JournalQuery query(journal.connectionName(), {});
+    QCOMPARE(query.count(), 100);
+    QCOMPARE(query.newer(0, 1).first().name, QString("151"));
+    QCOMPARE(journal.append(eventAt("2026-01-01T00:00:01", "next")), 251); // ids go on
+}
+
+void TestJournal::unusableFiles()
+{
+    // A folder that cannot be made, even by root: its parent is a file.
+    QVERIFY(writeFile(dir.filePath("plain"), "not a folder"));
+    Journal nowhere;
+    QVERIFY(!nowhere.open(dir.filePath("plain/Tarvik/journal.sqlite")));
+    QVERIFY2(nowhere.problem().startsWith("Журнал событий не ведётся: не удалось создать папку"),
+             qPrintable(nowhere.problem()));
+    QVERIFY(nowhere.problem().endsWith("Опрос контроллера продолжается без журнала."));
+    QSignalSpy failed(&nowhere, &Journal::failed);
+    QCOMPARE(nowhere.append(eventAt("2026-01-01T00:00:00", "lost")), 0);
+    QCOMPARE(failed.count(), 0); // already told
+
+    // A corrupt file is set aside, bytes unchanged, and a new journal started.
+    const QByteArray garbage = QByteArray("SQLite format 2\0", 16) + QByteArray(4000, 'x');
+    QVERIFY(writeFile(path, garbage));
+    Journal journal;
+    QVERIFY(journal.open(path));
+    QVERIFY2(journal.problem().contains("был повреждён"), qPrintable(journal.problem()));
+    QVERIFY(journal.problem().contains(QDir::toNativeSeparators(journal.setAsidePath())));
+    const QString stamp = QDate::currentDate().toString("yyyyMMdd");
+    QVERIFY2(QFileInfo(journal.setAsidePath()).fileName().startsWith(QFileInfo(path).completeBaseName() + ".corrupt-" + stamp),
+             qPrintable(journal.setAsidePath()));
+    QCOMPARE(readAll(journal.setAsidePath()), garbage);
+    QVERIFY(journal.append(eventAt("2026-01-01T00:00:00", "fresh")) == 1);
+
+    // A second corrupt file the same second gets a name of its own.
+    QVERIFY(writeFile(path + "2", garbage));
+    Journal again;
+    QVERIFY(again.open(path + "2") && QFile::exists(again.setAsidePath()));
+    QVERIFY(again.setAsidePath() != journal.setAsidePath());
+
+    // A file from a later version is left alone.
+    const QString later = dir.filePath("later.sqlite");
+    { Journal created; QVERIFY(created.open(later)); }
+    {
+        OtherConnection other(later);
+        QVERIFY(other.exec("PRAGMA user_version=7"));
+        other.close();
+    }
+    Journal newer;
+    QVERIFY(!newer.open(later));
+    QVERIFY(newer.problem().contains("более новой версией"));
+}
+
+void TestJournal::lockedWhileInUse()
+{
+    { Journal created; QVERIFY(created.open(path)); }
+    OtherConnection other(path);
+    QVERIFY(other.exec("PRAGMA locking_mode=EXCLUSIVE"));
+    QVERIFY(other.exec("BEGIN EXCLUSIVE"));
+    Journal locked;
+    QVERIFY(!locked.open(path));
+    QVERIFY2(locked.problem().contains("занят другой программой"), qPrintable(locked.problem()));
+    QVERIFY(other.exec("COMMIT"));
+    other.close();
+
+    // Locked while in use: told once, then quietly off.
+    Journal journal;
+    QVERIFY(journal.open(path));
+    QVERIFY(journal.append(eventAt("2026-01-01T00:00:00", "a")) > 0);
+    OtherConnection blocker(path);
+    QVERIFY(blocker.exec("BEGIN EXCLUSIVE"));
+    QSignalSpy failed(&journal, &Journal::failed);
+    QCOMPARE(journal.append(eventAt("2026-01-01T00:00:00", "b")), 0);
+    QCOMPARE(failed.count(), 1);
+    QVERIFY2(failed.first().first().toString().startsWith("Журнал событий больше не ведётся"),
+             qPrintable(failed.first().first().toString()));
+    QCOMPARE(journal.append(eventAt("2026-01-01T00:00:00", "c")), 0);
+    QVERIFY(!journal.isOpen() && failed.count() == 1);
+    QVERIFY(blocker.exec("ROLLBACK"));
+}
+
+QTEST_GUILESS_MAIN(TestJournal)
+#include "tst_journal.moc"
