@@ -47,15 +47,14 @@ JournalView::~JournalView()
     delete ui;
 }
 
-// Times and captions whole (measured on the rows in view only); the event's
-// name takes what is left.
+// Every column as wide as its texts (measured on the rows in view only), so a
+// long name is never cut; a narrow window scrolls instead.
 void JournalView::sizeColumns()
 {
     QHeaderView *header = ui->tableJournal->horizontalHeader();
-    header->setStretchLastSection(false);
     for (int column = 0; column < journalModel->columnCount(); ++column)
         header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(3, QHeaderView::Stretch);
+    header->setStretchLastSection(false);
 }
 
 void JournalView::setJournal(Journal *journal)
