@@ -1,4 +1,4 @@
-#include "../fuzz/imagecheck.h"
+#include "imagecheck.h"
 
 #include <QTableWidget>
 #include <QtTest>
