@@ -3,6 +3,7 @@
 
 #include "alarmtype.h"
 #include "eventlistreader.h"
+#include "registermap.h"
 
 #include <atomic>
 
@@ -28,9 +29,9 @@ public:
         virtual void lineFailed() = 0;
     };
 
-    static constexpr int ResetRegister = 4003;
-    static constexpr int VpkRegister = 1039;
-    static constexpr quint32 VpkForcedBit = 0x400000;
+    static constexpr int ResetRegister = RegisterMap::Events::ResetCurrent;
+    static constexpr int VpkRegister = RegisterMap::Vpk::Low;
+    static constexpr quint32 VpkForcedBit = RegisterMap::Vpk::Work;
 
     explicit Poller(Listener &listener);
 
