@@ -19,15 +19,8 @@ MyThread::~MyThread()
 
 void MyThread::pause()
 {
-    QMutexLocker locker(&mutex);
-    waiting = true;
+    parkAfterJob();
     halted = true;
-}
-
-void MyThread::resume()
-{
-    halted = false;
-    LinkWorker::resume();
 }
 
 void MyThread::requestReset()
@@ -35,11 +28,6 @@ void MyThread::requestReset()
     poller.requestReset();
 }
 
-void MyThread::stopAndWait()
-{
-    halted = true; // the polling loop ends after the current step
-    LinkWorker::stopAndWait();
-}
 
 QString MyThread::lineFailureText()
 {
@@ -48,7 +36,7 @@ QString MyThread::lineFailureText()
 
 bool MyThread::hasJob()
 {
-    return !stopRequested;
+    return !isStopRequested();
 }
 
 void MyThread::runJob(RegisterLink &link)
@@ -72,6 +60,17 @@ void MyThread::onPark()
 }
 
 void MyThread::onOpenFailed()
+{
+    halted = true;
+}
+
+void MyThread::onResume()
+{
+    halted = false;
+}
+
+// The polling loop ends after the current step.
+void MyThread::onStop()
 {
     halted = true;
 }
@@ -104,7 +103,6 @@ void MyThread::vpkRead(quint32 vpk)
 void MyThread::lineFailed()
 {
     emit Signal(lineFailureText());
-    QMutexLocker locker(&mutex);
-    waiting = true;
+    parkAfterJob();
     halted = true;
 }

@@ -18,15 +18,13 @@ public:
     explicit MyThread(QObject *parent = nullptr);
     ~MyThread() override;
 
-    // Called from the window's thread.
+    // Called from the window's thread. resume() is LinkWorker's and turns
+    // polling on; LinkWorker's stopAndWait() ends the thread for the
+    // application's exit: it halts polling, stops and wakes the worker and
+    // waits for it, returning after the requests of the current poll step at
+    // most. Safe to call more than once.
     void pause();
-    void resume();
     void requestReset();
-
-    // Ends the thread for the application's exit: halts polling, stops and
-    // wakes the worker and waits for it. Returns after the requests of the
-    // current poll step at most. Safe to call more than once.
-    void stopAndWait();
 
     static QString lineFailureText(); // "Ошибка чтения линии!\n Опрос завершен."
 
@@ -42,8 +40,8 @@ protected:
     void runJob(RegisterLink &link) override;
     void onPark() override;
     void onOpenFailed() override;
-
-    std::atomic<bool> halted{false};
+    void onResume() override;
+    void onStop() override;
 
 private:
     void currentEventRead(const AlarmType &alarm) override;
@@ -54,6 +52,7 @@ private:
     void lineFailed() override;
 
     Poller poller;
+    std::atomic<bool> halted{false};
 };
 
 #endif // MYTHREAD_H

@@ -35,9 +35,9 @@ public:
     void setMode(int mode);
     void setImage(const ConfigImage &image);
     bool applyReadResult(ConfigImage &image) const;
-    // requestStop() is LinkWorker's. The window's close: requestStop(),
-    // setMode(0), resume(), wait; a transfer in progress runs to its end first.
-    void stopAndWait();
+    // requestStop() and stopAndWait() are LinkWorker's. On the window's close
+    // stopAndWait() also sets mode 0, so no further transfer can start on the
+    // way out; a transfer in progress runs to its end first.
 
 signals:
     // Signal(QString) comes first, from LinkWorker.
@@ -49,6 +49,7 @@ signals:
 protected:
     bool hasJob() override;
     void runJob(RegisterLink &link) override;
+    void onStop() override;
 
 private:
     void transferFailed(const QString &text) override;
