@@ -10,7 +10,7 @@
 class RegisterLink;
 
 // The console's three poll steps over one link: the current-events list with
-// the operator's reset request, the all-events list, and the status word.
+// the operator's reset request, the all-events list, and Vpk.
 // Plain C++ on the worker thread; only requestReset() may be called from
 // another thread. Each step returns false when the line has failed, after
 // telling the listener.

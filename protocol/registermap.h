@@ -55,7 +55,7 @@ struct EventList
 
 namespace Events {
 constexpr EventList Current{1029, 4001, 4002, 1019};
-constexpr EventList All{1009, 3999, 4000, 999}; // the log: every event, cleared or not
+constexpr EventList All{1009, 3999, 4000, 999}; // every event, cleared or not (the simulator's log)
 constexpr int ResetCurrent = 4003;              // written 1: the operator's reset
 
 // The five-register record: +0 source; +1 code | year << 8;
@@ -63,8 +63,8 @@ constexpr int ResetCurrent = 4003;              // written 1: the operator's res
 constexpr int RecordSize = 5;
 } // namespace Events
 
-// The status word (Vpk): two input registers, low word first, whose bits
-// drive the console's lamps.
+// The status word (Vpk; the simulator keeps the longer name): two input
+// registers, low word first, whose bits drive the console's lamps.
 namespace Vpk {
 constexpr int Low = 1039;
 constexpr int High = 1040;

@@ -42,7 +42,7 @@ bool insideOneBlock(const Block (&blocks)[N], int address, int count)
     return false;
 }
 
-// Vpk bits, as the console's lamp panel reads them.
+// Status word bits, as the console's lamp panel reads them.
 using namespace RegisterMap::Vpk;
 
 // Device event codes.
