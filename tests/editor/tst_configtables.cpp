@@ -122,9 +122,11 @@ void TestConfigTables::eachMode()
         QCOMPARE(cell(form.w.tableValve, 7, 1) + cell(form.w.tableValve, 250, 5), addressed ? " # #" : "<none><none>");
         for (QGroupBox *g : form.root.findChildren<QGroupBox *>())
             QCOMPARE(g->isHidden(), !addressed);
-        SpinBoxDelegate *valves = addressed ? tables.valveEditorAddressed() : tables.valveEditorSingle();
-        QVERIFY(form.w.tableDiscreteInput->itemDelegateForColumn(4) == valves);
-        QVERIFY(form.w.tableSensorFire->itemDelegateForColumn(2) == valves);
+        for (QTableWidget *view : {form.w.tableDiscreteInput, form.w.tableSensorFire}) {
+            auto *valves = qobject_cast<SpinBoxDelegate *>(view->itemDelegateForColumn(view == form.w.tableSensorFire ? 2 : 4));
+            QVERIFY(valves && valves->parent() == view);
+            QCOMPARE(valves->items().size(), addressed ? 252 : 2);
+        }
         QCOMPARE(form.w.comboBoxDiscreteInputValve->count(), addressed ? 252 : 2);
 
         tables.gatherAllTables();
