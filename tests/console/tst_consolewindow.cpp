@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
 #include "simharness.h"
+#include "testwidgets.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -15,15 +16,6 @@ const char *const lamps[][2] = {{"Job", "green"}, {"ThresCO", "red"}, {"Fault", 
                                 {"Fire", "red"}, {"ThresCH", "red"}, {"AlarmP", "red"},
                                 {"Breaking", "red"}, {"ValveClose", "red"}, {"AlarmT", "red"}};
 enum { Job, ThresCO, Fault, Fire, ThresCH, AlarmP, Breaking, ValveClose, AlarmT };
-
-template <typename T>
-T *child(const QObject &parent, const QString &name)
-{
-    T *found = parent.findChild<T *>(name);
-    if (!found)
-        qFatal("no child %s", qPrintable(name));
-    return found;
-}
 
 QVector<int> litLamps(const QWidget &window)
 {
@@ -59,16 +51,6 @@ struct Console
     QAction *action(const char *name) const { return child<QAction>(*window, name); }
 };
 
-void setStoredPort(const QString &path)
-{
-    qputenv("TARVIK_PORTS", path.toLocal8Bit());
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
-    store.setValue("portName", path);
-    store.setValue("baudRate", "9600");
-    store.setValue("address", "1");
-    store.sync();
-}
-
 } // namespace
 
 class TestConsoleWindow : public QObject
@@ -77,7 +59,7 @@ class TestConsoleWindow : public QObject
 
 private slots:
     void initTestCase();
-    void init() { setStoredPort(QStringLiteral("/nonexistent/tarvik-port")); }
+    void init() { setStoredPort(QStringLiteral("/nonexistent/tarvik-port"), {QStringLiteral("/nonexistent/tarvik-port")}); }
     void userTexts();
     void lampsFollowTheStatusWordAtEachTick();
     void burstThenClears();
@@ -296,7 +278,7 @@ void TestConsoleWindow::pollingEndToEnd()
 {
     SimHarness sim;
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    setStoredPort(sim.devicePath());
+    setStoredPort(sim.devicePath(), {sim.devicePath()});
     Console c;
     QTableWidget *current = c.table("tableAlarmCurrent");
     QTableWidget *all = c.table("tableAlarmAll");
