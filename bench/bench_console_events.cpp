@@ -2,6 +2,7 @@
 // a burst of 1000 current events, the requests each event costs, and the
 // time from an event appearing to its signal in the window's thread.
 #include "mythread.h"
+#include "registermap.h"
 #include "simulator.h"
 
 #include <QCoreApplication>
@@ -83,7 +84,9 @@ private:
 
 bool isCurrentListRequest(const RequestRecord &r)
 {
-    return r.address == 1029 || r.address == 4001 || r.address == 4002 || r.address == 1019;
+    const RegisterMap::EventList &list = RegisterMap::Events::Current;
+    return r.address == list.count || r.address == list.index || r.address == list.ack
+        || r.address == list.record;
 }
 
 // Empties both lists and waits until the worker has seen it, so that the

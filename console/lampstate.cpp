@@ -1,5 +1,7 @@
 #include "lampstate.h"
 
+#include "registermap.h"
+
 namespace {
 
 struct VpkBit
@@ -9,17 +11,17 @@ struct VpkBit
 };
 
 const VpkBit vpkBits[] = {
-    { 0x400000, LampState::Work },
-    { 0x8, LampState::PressureAlarm },
-    { 0x20, LampState::EquipmentAlarm },
-    { 0x8000, LampState::ChBlink },
-    { 0x10000, LampState::ChSteady },
-    { 0x20000, LampState::CoBlink },
-    { 0x40000, LampState::CoSteady },
-    { 0x4, LampState::Fire },
-    { 0x100000, LampState::Fault },
-    { 0x200000, LampState::ValveClosed },
-    { 0x1, LampState::BreakIn },
+    { RegisterMap::Vpk::Work, LampState::Work },
+    { RegisterMap::Vpk::PressureAlarm, LampState::PressureAlarm },
+    { RegisterMap::Vpk::EquipmentAlarm, LampState::EquipmentAlarm },
+    { RegisterMap::Vpk::ChThreshold1, LampState::ChBlink },
+    { RegisterMap::Vpk::ChThreshold2, LampState::ChSteady },
+    { RegisterMap::Vpk::CoThreshold1, LampState::CoBlink },
+    { RegisterMap::Vpk::CoThreshold2, LampState::CoSteady },
+    { RegisterMap::Vpk::Fire, LampState::Fire },
+    { RegisterMap::Vpk::Fault, LampState::Fault },
+    { RegisterMap::Vpk::ValveClosed, LampState::ValveClosed },
+    { RegisterMap::Vpk::BreakIn, LampState::BreakIn },
 };
 
 } // namespace

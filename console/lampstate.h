@@ -3,7 +3,7 @@
 
 #include <QtGlobal>
 
-// The panel's lamp flags as decoded from the controller's status word, and
+// The panel's lamp flags as decoded from the controller's Vpk, and
 // which of the nine lamps they light. Plain value, 16 bits.
 class LampState
 {

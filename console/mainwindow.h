@@ -28,8 +28,8 @@ namespace Ui {
 class MainWindow;
 }
 
-// The console's window: the lamp panel driven by the controller's status
-// word, the current and all-events tables, the looping alarm and the tray.
+// The console's window: the lamp panel driven by the controller's Vpk, the
+// current and all-events tables, the looping alarm and the tray.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT

@@ -20,15 +20,8 @@ MyThread::~MyThread()
 
 void MyThread::pause()
 {
-    QMutexLocker locker(&mutex);
-    waiting = true;
+    parkAfterJob();
     halted = true;
-}
-
-void MyThread::resume()
-{
-    halted = false;
-    LinkWorker::resume();
 }
 
 void MyThread::requestReset()
@@ -36,17 +29,6 @@ void MyThread::requestReset()
     poller.requestReset();
 }
 
-void MyThread::requestStop()
-{
-    halted = true; // the polling loop ends after the request in flight
-    LinkWorker::requestStop();
-}
-
-void MyThread::stopAndWait()
-{
-    requestStop();
-    wait();
-}
 
 QString MyThread::lineFailureText()
 {
@@ -55,14 +37,14 @@ QString MyThread::lineFailureText()
 
 bool MyThread::hasJob()
 {
-    return !stopRequested;
+    return !isStopRequested();
 }
 
 void MyThread::runJob(RegisterLink &link)
 {
     // halted is looked at between steps too, so a pause never waits for more
     // than the requests of one step; a stop cuts the step itself short.
-    StoppableLink stoppable(link, stopRequested);
+    StoppableLink stoppable(link, [this] { return isStopRequested(); });
     while (!halted) {
         if (!poller.pollCurrentEvents(stoppable) || halted)
             break;
@@ -80,6 +62,17 @@ void MyThread::onPark()
 }
 
 void MyThread::onOpenFailed()
+{
+    halted = true;
+}
+
+void MyThread::onResume()
+{
+    halted = false;
+}
+
+// The polling loop ends after the current step.
+void MyThread::onStop()
 {
     halted = true;
 }
@@ -113,10 +106,7 @@ void MyThread::vpkRead(quint32 vpk)
 // worker already halted, or its resume would be overwritten and lost.
 void MyThread::lineFailed()
 {
-    {
-        QMutexLocker locker(&mutex);
-        waiting = true;
-        halted = true;
-    }
+    halted = true;
+    parkAfterJob();
     emit Signal(lineFailureText());
 }

@@ -18,17 +18,14 @@ public:
     explicit MyThread(QObject *parent = nullptr);
     ~MyThread() override;
 
-    // Called from the window's thread.
+    // Called from the window's thread. resume() is LinkWorker's and turns
+    // polling on. LinkWorker's requestStop() ends the thread for the
+    // application's exit: it halts polling and stops and wakes the worker; no
+    // request starts after it, so the thread ends once the request in flight
+    // is over. stopAndWait() also waits for that. Both are safe to call more
+    // than once.
     void pause();
-    void resume();
     void requestReset();
-
-    // Ends the thread for the application's exit: halts polling, stops and
-    // wakes the worker. No request is started after it, so the thread ends
-    // once the request in flight (if any) is over. Safe to call more than once.
-    void requestStop();
-    // requestStop(), then waits for the thread to end.
-    void stopAndWait();
 
     static QString lineFailureText(); // "Ошибка чтения линии!\n Опрос завершен."
 
@@ -44,8 +41,8 @@ protected:
     void runJob(RegisterLink &link) override;
     void onPark() override;
     void onOpenFailed() override;
-
-    std::atomic<bool> halted{false};
+    void onResume() override;
+    void onStop() override;
 
 private:
     void currentEventRead(const AlarmType &alarm) override;
@@ -56,6 +53,7 @@ private:
     void lineFailed() override;
 
     Poller poller;
+    std::atomic<bool> halted{false};
 };
 
 #endif // MYTHREAD_H

@@ -3,13 +3,14 @@
 
 #include "alarmtype.h"
 #include "eventlistreader.h"
+#include "registermap.h"
 
 #include <atomic>
 
 class RegisterLink;
 
 // The console's three poll steps over one link: the current-events list with
-// the operator's reset request, the all-events list, and the status word.
+// the operator's reset request, the all-events list, and Vpk.
 // Plain C++ on the worker thread; only requestReset() may be called from
 // another thread. Each step returns false when the line has failed, after
 // telling the listener.
@@ -28,9 +29,9 @@ public:
         virtual void lineFailed() = 0;
     };
 
-    static constexpr int ResetRegister = 4003;
-    static constexpr int VpkRegister = 1039;
-    static constexpr quint32 VpkForcedBit = 0x400000;
+    static constexpr int ResetRegister = RegisterMap::Events::ResetCurrent;
+    static constexpr int VpkRegister = RegisterMap::Vpk::Low;
+    static constexpr quint32 VpkForcedBit = RegisterMap::Vpk::Work;
 
     explicit Poller(Listener &listener);
 

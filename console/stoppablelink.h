@@ -3,7 +3,8 @@
 
 #include "registerlink.h"
 
-#include <atomic>
+#include <functional>
+#include <utility>
 
 // Passes requests on to a link until the worker is told to stop; from then on
 // each request fails at once, without touching the line or waiting for it to
@@ -11,8 +12,8 @@
 class StoppableLink : public RegisterLink
 {
 public:
-    StoppableLink(RegisterLink &link, const std::atomic<bool> &stopRequested)
-        : link(link), stopRequested(stopRequested)
+    StoppableLink(RegisterLink &link, std::function<bool()> stopRequested)
+        : link(link), stopRequested(std::move(stopRequested))
     {
     }
 
@@ -23,7 +24,7 @@ public:
 
 private:
     RegisterLink &link;
-    const std::atomic<bool> &stopRequested;
+    std::function<bool()> stopRequested;
 };
 
 #endif // STOPPABLELINK_H

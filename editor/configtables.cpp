@@ -124,16 +124,6 @@ void prepare(QTableWidget *table, const QStringList &headers, const QList<QStrin
 ConfigTables::ConfigTables(ConfigImage &image, const Widgets &widgets)
     : config(image), ui(widgets)
 {
-    editors[Contact] = std::make_unique<SpinBoxDelegate>(ConfigFields::contactTexts());
-    editors[InputName] = std::make_unique<SpinBoxDelegate>(ConfigImage::inputNameTexts());
-    editors[Relay] = std::make_unique<SpinBoxDelegate>(ConfigImage::relayTexts());
-    editors[Delay] = std::make_unique<SpinBoxDelegate>(ConfigFields::editableDelayTexts());
-    editors[ValveAddressed] = std::make_unique<SpinBoxDelegate>(ConfigImage::valveTexts());
-    editors[ValveSingle] = std::make_unique<SpinBoxDelegate>(ConfigFields::singleValveTexts());
-    editors[ValveType] = std::make_unique<SpinBoxDelegate>(ConfigImage::valveTypeTexts());
-    editors[Close] = std::make_unique<SpinBoxDelegate>(ConfigFields::closeTexts());
-    editors[Report] = std::make_unique<SpinBoxDelegate>(ConfigFields::reportTexts());
-
     const QVector<ConfigFields::SensorGroup> &groups = ConfigFields::sensorGroups();
     const SensorTable bindings[] = {
         {ui.tableSensorThres1, 0, 0, ui.groupBoxThres1, ui.comboBoxSensorThres1Relay, ui.comboBoxSensorThres1Valve},
@@ -146,21 +136,21 @@ ConfigTables::ConfigTables(ConfigImage &image, const Widgets &widgets)
         sensors[k].valveOffset = groups.at(k).valveOffset;
     }
 
-    tables = {ui.tableDiscreteInput, ui.tableValve, ui.tableSensorThres1, ui.tableSensorThres2,
-              ui.tableSensorDefect, ui.tableSensorFire};
     prepareTables();
 }
 
-// The views keep plain pointers to their delegates: take ours back from any
-// table that outlives us.
-ConfigTables::~ConfigTables()
+ConfigTables::~ConfigTables() = default;
+
+// Each view owns its cell editors; a column gets a new one only when its list
+// changes (the valve list with the polling mode).
+void ConfigTables::setEditor(QTableWidget *table, int column, const QStringList &texts)
 {
-    for (const QPointer<QTableWidget> &table : tables) {
-        if (!table)
-            continue;
-        for (int column = 0; column < table->columnCount(); ++column)
-            table->setItemDelegateForColumn(column, nullptr);
-    }
+    auto *current = qobject_cast<SpinBoxDelegate *>(table->itemDelegateForColumn(column));
+    if (current && current->items() == texts)
+        return;
+    table->setItemDelegateForColumn(column, new SpinBoxDelegate(texts, table));
+    if (current)
+        current->deleteLater(); // an open cell editor may still refer to it
 }
 
 void ConfigTables::setupTable(QTableWidget *table)
@@ -202,11 +192,11 @@ void ConfigTables::refreshInputTable()
         return;
     const bool addressed = addressedMode();
     TableRebuild rebuild(table, InputRows);
-    table->setItemDelegateForColumn(1, contactEditor());
-    table->setItemDelegateForColumn(2, inputNameEditor());
-    table->setItemDelegateForColumn(3, relayEditor());
-    table->setItemDelegateForColumn(4, addressed ? valveEditorAddressed() : valveEditorSingle());
-    table->setItemDelegateForColumn(5, delayEditor());
+    setEditor(table, 1, ConfigFields::contactTexts());
+    setEditor(table, 2, ConfigImage::inputNameTexts());
+    setEditor(table, 3, ConfigImage::relayTexts());
+    setEditor(table, 4, addressed ? ConfigImage::valveTexts() : ConfigFields::singleValveTexts());
+    setEditor(table, 5, ConfigFields::editableDelayTexts());
 
     refill(ui.comboBoxDiscreteInputType, ConfigFields::contactTexts());
     refill(ui.comboBoxDiscreteInputName, ConfigImage::inputNameTexts());
@@ -265,11 +255,11 @@ void ConfigTables::refreshValveTable()
     const int rows = addressed ? AddressedValveRows : 1;
     TableRebuild rebuild(table, rows);
     setShown(ui.groupBoxValve, addressed);
-    table->setItemDelegateForColumn(1, closeEditor());
-    table->setItemDelegateForColumn(2, reportEditor());
-    table->setItemDelegateForColumn(3, reportEditor());
-    table->setItemDelegateForColumn(4, relayEditor());
-    table->setItemDelegateForColumn(5, valveTypeEditor());
+    setEditor(table, 1, ConfigFields::closeTexts());
+    setEditor(table, 2, ConfigFields::reportTexts());
+    setEditor(table, 3, ConfigFields::reportTexts());
+    setEditor(table, 4, ConfigImage::relayTexts());
+    setEditor(table, 5, ConfigImage::valveTypeTexts());
 
     refill(ui.comboBoxValveEventBreack, ConfigFields::reportTexts());
     refill(ui.comboBoxValveEventClose, ConfigFields::reportTexts());
@@ -347,9 +337,8 @@ void ConfigTables::refreshSensorTable(QTableWidget *table)
     const int rows = sensor->addressed ? AddressedSensorRows : 1;
     TableRebuild rebuild(table, rows);
     setShown(sensor->groupBox, sensor->addressed);
-    table->setItemDelegateForColumn(1, relayEditor());
-    table->setItemDelegateForColumn(2, sensor->addressed ? valveEditorAddressed()
-                                                         : valveEditorSingle());
+    setEditor(table, 1, ConfigImage::relayTexts());
+    setEditor(table, 2, sensor->addressed ? ConfigImage::valveTexts() : ConfigFields::singleValveTexts());
     refill(sensor->relayBox, ConfigImage::relayTexts());
     refill(sensor->valveBox, ConfigImage::valveTexts());
     for (int r = 0; r < rows; ++r) {

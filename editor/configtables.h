@@ -1,17 +1,14 @@
 #ifndef CONFIGTABLES_H
 #define CONFIGTABLES_H
 
-#include <QPointer>
 #include <QStringList>
 #include <QTableWidget>
 
 #include <array>
-#include <memory>
 
 class ConfigImage;
 class QComboBox;
 class QGroupBox;
-class SpinBoxDelegate;
 
 // Binds the editor window's six tables, their "Для всех" combo boxes and the
 // assignment group boxes to the configuration image: refresh turns stored
@@ -104,19 +101,7 @@ public:
     // The 161 discrete input names, the empty one first.
     static const QStringList &inputNameTexts();
 
-    SpinBoxDelegate *contactEditor() const { return editors[Contact].get(); }
-    SpinBoxDelegate *inputNameEditor() const { return editors[InputName].get(); }
-    SpinBoxDelegate *relayEditor() const { return editors[Relay].get(); }
-    SpinBoxDelegate *delayEditor() const { return editors[Delay].get(); }
-    SpinBoxDelegate *valveEditorAddressed() const { return editors[ValveAddressed].get(); }
-    SpinBoxDelegate *valveEditorSingle() const { return editors[ValveSingle].get(); }
-    SpinBoxDelegate *valveTypeEditor() const { return editors[ValveType].get(); }
-    SpinBoxDelegate *closeEditor() const { return editors[Close].get(); }
-    SpinBoxDelegate *reportEditor() const { return editors[Report].get(); }
-
 private:
-    enum Editor { Contact, InputName, Relay, Delay, ValveAddressed, ValveSingle,
-                  ValveType, Close, Report, EditorCount };
 
     // One sensor table with the arrays it shows and its assignment widgets.
     struct SensorTable {
@@ -135,6 +120,7 @@ private:
     SensorTable *sensorTable(Assignment assignment);
     static int sensorEntry(const SensorTable &sensor, int row);
     void prepareTables();
+    static void setEditor(QTableWidget *table, int column, const QStringList &texts);
     void fillInputColumns();
     void fillValveColumns(int rows);
     void applyInputAssignment(Assignment assignment);
@@ -144,8 +130,6 @@ private:
     ConfigImage &config;
     Widgets ui;
     std::array<SensorTable, 4> sensors;
-    std::array<std::unique_ptr<SpinBoxDelegate>, EditorCount> editors;
-    std::array<QPointer<QTableWidget>, 6> tables;
     bool inputBuilt = false;
     bool valveBuilt = false;
 };

@@ -6,6 +6,7 @@
 #include "configtables.h"
 #include "finishingdialog.h"
 #include "mythread.h"
+#include "registermap.h"
 #include "settingsdialog.h"
 #include "startupfile.h"
 #include "textfit.h"
@@ -218,7 +219,13 @@ QList<QComboBox *> relayBoxes(Ui::MainWindow *ui)
     return {ui->comboBoxRelay1, ui->comboBoxRelay2, ui->comboBoxRelay3, ui->comboBoxRelay4};
 }
 
-enum ClockOffset { Hour = 0, Minute = 1, Second = 2, Month = 3, Day = 4, Year = 6 };
+using RegisterMap::Clock::Day;
+using RegisterMap::Clock::Hour;
+using RegisterMap::Clock::Minute;
+using RegisterMap::Clock::Month;
+using RegisterMap::Clock::Second;
+using RegisterMap::Clock::Year;
+using RegisterMap::Clock::YearBase;
 
 } // namespace
 
@@ -280,7 +287,7 @@ void MainWindow::refreshClock()
     const QTime time(image.ClockBlock[Hour], image.ClockBlock[Minute], image.ClockBlock[Second]);
     if (time.isValid())
         ui->timeEdit->setTime(time);
-    const int year = 2000 + (image.ClockBlock[Year] | (image.ClockBlock[Year + 1] << 8));
+    const int year = YearBase + (image.ClockBlock[Year] | (image.ClockBlock[Year + 1] << 8));
     const QDate date(year, image.ClockBlock[Month], image.ClockBlock[Day]);
     if (date.isValid() && date >= ui->dateEdit->minimumDate()
         && date <= ui->dateEdit->maximumDate())
@@ -303,7 +310,7 @@ void MainWindow::gatherClock()
 {
     const QTime time = ui->timeEdit->time();
     const QDate date = ui->dateEdit->date();
-    const int year = qBound(0, date.year() - 2000, 0xFFFF);
+    const int year = qBound(0, date.year() - YearBase, 0xFFFF);
     image.ClockBlock[Hour] = quint8(time.hour());
     image.ClockBlock[Minute] = quint8(time.minute());
     image.ClockBlock[Second] = quint8(time.second());

@@ -16,7 +16,7 @@ MyThread::~MyThread()
 
 void MyThread::setMode(int mode)
 {
-    QMutexLocker locker(&mutex);
+    QMutexLocker locker(&jobMutex());
     TransferMode = mode;
 }
 
@@ -54,14 +54,11 @@ bool MyThread::takeCompareResult(ConfigImage &image)
     return true;
 }
 
-// The close sequence; requestStop() alone would do, the rest makes sure no
-// further transfer can start on the way out.
-void MyThread::stopAndWait()
+// The stop alone would do; this makes sure no further transfer can start on
+// the way out.
+void MyThread::onStop()
 {
-    requestStop();
     setMode(NoTransfer);
-    resume();
-    wait();
 }
 
 bool MyThread::hasJob()
@@ -73,16 +70,16 @@ void MyThread::runJob(RegisterLink &link)
 {
     ConfigTransfer transfer(link, *this);
     transfer.setSleeper([](int milliseconds) { QThread::msleep(milliseconds); });
-    if (TransferMode == WriteMode) {
+    const int mode = TransferMode; // a mode set meanwhile is the next job's
+    if (mode == WriteMode) {
         {
             QMutexLocker locker(&imageMutex);
             jobImage = writeSnapshot;
         }
         transfer.writeConfig(jobImage);
     }
-    const int readMode = TransferMode;
-    if (readMode == ReadMode || readMode == CompareMode) {
-        comparing = readMode == CompareMode;
+    if (mode == ReadMode || mode == CompareMode) {
+        comparing = mode == CompareMode;
         {
             QMutexLocker locker(&imageMutex);
             (comparing ? hasCompareResult : hasReadResult) = false;

@@ -40,9 +40,9 @@ public:
     bool applyReadResult(ConfigImage &image) const;
     // The registers of the last compare read over `image`; false when none arrived.
     bool takeCompareResult(ConfigImage &image);
-    // requestStop() is LinkWorker's. The window's close: requestStop(),
-    // setMode(0), resume(), wait; a transfer in progress runs to its end first.
-    void stopAndWait();
+    // requestStop() and stopAndWait() are LinkWorker's. On the window's close
+    // stopAndWait() also sets mode 0, so no further transfer can start on the
+    // way out; a transfer in progress runs to its end first.
 
 signals:
     // Signal(QString) comes first, from LinkWorker.
@@ -55,6 +55,7 @@ signals:
 protected:
     bool hasJob() override;
     void runJob(RegisterLink &link) override;
+    void onStop() override;
 
 private:
     void transferFailed(const QString &text) override;

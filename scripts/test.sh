@@ -26,8 +26,8 @@ start_tray_display
 
 for kind in plain asan; do
     dir=build-test-$kind
-    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-    [ $kind = asan ] && flags=(-DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON)
+    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON)
+    [ $kind = asan ] && flags=(-DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON -DTARVIK_WERROR=ON)
     cmake -S . -B $dir "${flags[@]}" > /dev/null
     cmake --build $dir -j"$jobs"
     echo "== tests ($kind build)"

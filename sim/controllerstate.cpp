@@ -43,18 +43,7 @@ bool insideOneBlock(const Block (&blocks)[N], int address, int count)
 }
 
 // Status word bits, as the console's lamp panel reads them.
-enum StatusBit : quint32 {
-    BreakIn = 0x1,
-    Fire = 0x4,
-    PressureAlarm = 0x8,
-    EquipmentAlarm = 0x20,
-    ChThreshold1 = 0x8000,
-    ChThreshold2 = 0x10000,
-    CoThreshold1 = 0x20000,
-    CoThreshold2 = 0x40000,
-    Fault = 0x100000,
-    ValveClosed = 0x200000
-};
+using namespace RegisterMap::Vpk;
 
 // Device event codes.
 enum DeviceCode {
@@ -115,14 +104,15 @@ ControllerState::ControllerState()
 void ControllerState::setClockToNow()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    image.ClockBlock[0] = quint8(now.time().hour());
-    image.ClockBlock[1] = quint8(now.time().minute());
-    image.ClockBlock[2] = quint8(now.time().second());
-    image.ClockBlock[3] = quint8(now.date().month());
-    image.ClockBlock[4] = quint8(now.date().day());
-    const int year = now.date().year() - 2000;
-    image.ClockBlock[6] = quint8(year & 0xFF);
-    image.ClockBlock[7] = quint8(year >> 8);
+    using namespace RegisterMap::Clock;
+    image.ClockBlock[Hour] = quint8(now.time().hour());
+    image.ClockBlock[Minute] = quint8(now.time().minute());
+    image.ClockBlock[Second] = quint8(now.time().second());
+    image.ClockBlock[Month] = quint8(now.date().month());
+    image.ClockBlock[Day] = quint8(now.date().day());
+    const int year = now.date().year() - YearBase;
+    image.ClockBlock[Year] = quint8(year & 0xFF);
+    image.ClockBlock[Year + 1] = quint8(year >> 8);
 }
 
 bool ControllerState::holdingMapped(int address, int count)

@@ -2,6 +2,7 @@
 #define CONTROLLERSTATE_H
 
 #include "configimage.h"
+#include "registermap.h"
 #include "simevent.h"
 
 #include <QByteArray>
@@ -23,31 +24,31 @@ class ControllerState
 public:
     // Holding registers beyond the configuration.
     enum HoldingRegister {
-        AllIndex = 3999,
-        AllAck = 4000,
-        CurrentIndex = 4001,
-        CurrentAck = 4002,
-        ResetCurrent = 4003,
-        Commit1 = 4004,
-        Commit2 = 4005,
-        Commit3 = 4006,
-        SimBusy = 4007,
-        SimPending = 4008,
-        SimReady = 4009
+        AllIndex = RegisterMap::Events::All.index,
+        AllAck = RegisterMap::Events::All.ack,
+        CurrentIndex = RegisterMap::Events::Current.index,
+        CurrentAck = RegisterMap::Events::Current.ack,
+        ResetCurrent = RegisterMap::Events::ResetCurrent,
+        Commit1 = RegisterMap::Commit::Stage1,
+        Commit2 = RegisterMap::Commit::Stage2,
+        Commit3 = RegisterMap::Commit::Stage3,
+        SimBusy = RegisterMap::Commit::SimBusy,
+        SimPending = RegisterMap::Commit::SimPending,
+        SimReady = RegisterMap::Commit::SimReady
     };
     enum InputRegister {
-        AllRecord = 999,
-        AllCount = 1009,
-        CurrentRecord = 1019,
-        CurrentCount = 1029,
-        StatusLow = 1039,
-        StatusHigh = 1040
+        AllRecord = RegisterMap::Events::All.record,
+        AllCount = RegisterMap::Events::All.count,
+        CurrentRecord = RegisterMap::Events::Current.record,
+        CurrentCount = RegisterMap::Events::Current.count,
+        StatusLow = RegisterMap::Vpk::Low,
+        StatusHigh = RegisterMap::Vpk::High
     };
     enum EventList { Current, Logged };
 
-    static constexpr int MainBase = 0;
-    static constexpr int PhoneBase = 1999;
-    static constexpr int ClockBase = 2999;
+    static constexpr int MainBase = RegisterMap::Config::MainBase;
+    static constexpr int PhoneBase = RegisterMap::Config::PhoneBase;
+    static constexpr int ClockBase = RegisterMap::Config::ClockBase;
     static constexpr int HoldingSpan = SimReady + 1;  // registers 0 .. 4009
     static constexpr int InputSpan = StatusHigh + 1;  // registers 0 .. 1040
     static constexpr int CommitStages = 3;

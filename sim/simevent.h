@@ -1,6 +1,8 @@
 #ifndef SIMEVENT_H
 #define SIMEVENT_H
 
+#include "registermap.h"
+
 #include <QDateTime>
 #include <QtGlobal>
 
@@ -8,7 +10,7 @@
 // record registers: source, code, and the time it was raised.
 struct SimEvent
 {
-    static constexpr int RegisterCount = 5;
+    static constexpr int RegisterCount = RegisterMap::Events::RecordSize;
 
     quint16 source = 0; // 0-31 the controller itself, 32 device without address, 33+ device address + 32
     quint8 code = 0;

@@ -6,8 +6,8 @@
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
 #include "simharness.h"
-#include "storedport.h"
 #include "testfiles.h"
+#include "testwidgets.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -21,15 +21,6 @@ const char *const lamps[][2] = {{"Job", "green"}, {"ThresCO", "red"}, {"Fault", 
                                 {"Fire", "red"}, {"ThresCH", "red"}, {"AlarmP", "red"},
                                 {"Breaking", "red"}, {"ValveClose", "red"}, {"AlarmT", "red"}};
 enum { Job, ThresCO, Fault, Fire, ThresCH, AlarmP, Breaking, ValveClose, AlarmT };
-
-template <typename T>
-T *child(const QObject &parent, const QString &name)
-{
-    T *found = parent.findChild<T *>(name);
-    if (!found)
-        qFatal("no child %s", qPrintable(name));
-    return found;
-}
 
 QVector<int> litLamps(const QWidget &window)
 {
@@ -97,7 +88,7 @@ class TestConsoleWindow : public QObject
 
 private slots:
     void initTestCase();
-    void init() { setStoredPort(QStringLiteral("/nonexistent/tarvik-port")); }
+    void init() { setStoredPort(QStringLiteral("/nonexistent/tarvik-port"), {QStringLiteral("/nonexistent/tarvik-port")}); }
     void userTexts();
     void lampsFollowTheStatusWordAtEachTick();
     void burstThenClears();
@@ -406,7 +397,7 @@ void TestConsoleWindow::pollingEndToEnd()
 {
     SimHarness sim;
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    setStoredPort(sim.devicePath());
+    setStoredPort(sim.devicePath(), {sim.devicePath()});
     Console c;
     QTableWidget *current = c.table("tableAlarmCurrent");
     QTableWidget *all = c.table("tableAlarmAll");
@@ -445,7 +436,7 @@ void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
 {
     SimHarness sim;
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    setStoredPort(sim.devicePath());
+    setStoredPort(sim.devicePath(), {sim.devicePath()});
     Console c;
     c->show();
     c->setTrayAvailableCheck([] { return true; });

@@ -8,7 +8,7 @@
 #include "journalview.h"
 #include "mainwindow.h"
 #include "simharness.h"
-#include "storedport.h"
+#include "testwidgets.h"
 #include "testfiles.h"
 
 #include <QSqlDatabase>
@@ -20,15 +20,6 @@
 #include <signal.h>
 
 namespace {
-
-template <typename T>
-T *child(const QObject &parent, const QString &name = QString())
-{
-    T *found = parent.findChild<T *>(name);
-    if (!found)
-        qFatal("no child %s", qPrintable(name));
-    return found;
-}
 
 // Every row of a journal file, read as another program would: "kind list name".
 QStringList journalRows(const QString &path, const QString &columns = "kind, list, name")
@@ -81,7 +72,7 @@ class TestJournalWindow : public QObject
 
 private slots:
     void initTestCase();
-    void init() { setStoredPort(QStringLiteral("/nonexistent/tarvik-port")); }
+    void init() { setStoredPort(QStringLiteral("/nonexistent/tarvik-port"), {QStringLiteral("/nonexistent/tarvik-port")}); }
     void pollingIsJournaledBeforeItIsShown();
     void copyAndSaveFromTheTables();
     void badJournalNeverStopsPolling();
@@ -106,7 +97,7 @@ void TestJournalWindow::pollingIsJournaledBeforeItIsShown()
     qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
     SimHarness sim;
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    setStoredPort(sim.devicePath());
+    setStoredPort(sim.devicePath(), {sim.devicePath()});
     {
         MainWindow window;
         auto *tabs = child<QTabWidget>(window, "tabSelect");
@@ -251,7 +242,7 @@ void TestJournalWindow::badJournalNeverStopsPolling()
         qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
         SimHarness sim;
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        setStoredPort(sim.devicePath());
+        setStoredPort(sim.devicePath(), {sim.devicePath()});
         MainWindow window;
         window.show();
         QTRY_VERIFY(journalWarning(window));

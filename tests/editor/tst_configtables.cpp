@@ -122,9 +122,16 @@ void TestConfigTables::eachMode()
         QCOMPARE(cell(form.w.tableValve, 7, 1) + cell(form.w.tableValve, 250, 5), addressed ? " # #" : "<none><none>");
         for (QGroupBox *g : form.root.findChildren<QGroupBox *>())
             QCOMPARE(g->isHidden(), !addressed);
-        SpinBoxDelegate *valves = addressed ? tables.valveEditorAddressed() : tables.valveEditorSingle();
-        QVERIFY(form.w.tableDiscreteInput->itemDelegateForColumn(4) == valves);
-        QVERIFY(form.w.tableSensorFire->itemDelegateForColumn(2) == valves);
+        // The valve column's cell editor, owned by its view, offers the layout's list.
+        const auto valveEditorSizes = [&form] {
+            QVector<int> sizes;
+            for (QTableWidget *view : {form.w.tableDiscreteInput, form.w.tableSensorFire}) {
+                auto *valves = qobject_cast<SpinBoxDelegate *>(view->itemDelegateForColumn(view == form.w.tableSensorFire ? 2 : 4));
+                sizes << (valves && valves->parent() == view ? valves->items().size() : -1);
+            }
+            return sizes;
+        };
+        QCOMPARE(valveEditorSizes(), QVector<int>(2, addressed ? 252 : 2));
         QCOMPARE(form.w.comboBoxDiscreteInputValve->count(), addressed ? 252 : 2);
 
         tables.gatherAllTables();
@@ -137,6 +144,7 @@ void TestConfigTables::eachMode()
         image.setWord(Image::PollingMode, quint16(!addressed));
         tables.gatherAllTables();
         tables.refreshAllTables();
+        QCOMPARE(valveEditorSizes(), QVector<int>(2, addressed ? 2 : 252));
         form.w.tableSensorFire->item(0, 1)->setText(QStringLiteral("Реле 2"));
         tables.gatherAllTables();
         image.setWord(Image::PollingMode, quint16(mode));

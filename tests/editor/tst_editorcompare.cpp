@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "simharness.h"
 #include "testfiles.h"
+#include "testwidgets.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -29,15 +30,6 @@ protected:
         return compareAnswers.isEmpty() ? QString() : compareAnswers.takeFirst();
     }
 };
-
-template <class T = QWidget>
-T *child(QObject &parent, const QString &name)
-{
-    T *found = parent.findChild<T *>(name);
-    if (!found)
-        qFatal("no widget %s", qPrintable(name));
-    return found;
-}
 
 // "1" or "0" for each of actionSettings, actionRead, actionWrite, actionCompare.
 QString transferActions(QObject &window)
@@ -106,12 +98,7 @@ class TestEditorCompare : public QObject
 
     QString path(const QString &name) const { return QDir(dir.path()).filePath(name); }
 
-    void useStoredPort(const QString &port)
-    {
-        qputenv("TARVIK_PORTS", (port + QLatin1Char(':') + MissingPort).toLocal8Bit());
-        QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
-        store.setValue("portName", port);
-    }
+    void useStoredPort(const QString &port) { setStoredPort(port, {port, MissingPort}); }
 
     // A window in the addressed layout, its clock editors still, its
     // configuration loaded from a file so that it has a name.

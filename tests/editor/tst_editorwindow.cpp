@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "simharness.h"
 #include "testfiles.h"
+#include "testwidgets.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -18,15 +19,6 @@ const QString MissingPort = QStringLiteral("/nonexistent/ttyTarvikWindow");
 const QString SimWriting = QStringLiteral("Данные отправлены! Идет запись номеров телефона на SIM карту");
 const struct { ConfigImage::Block block; int first; } Blocks[] = {
     {ConfigImage::Main, 0}, {ConfigImage::Phone, 1999}, {ConfigImage::Clock, 2999}};
-
-template <class T = QWidget>
-T *child(QObject &window, const QString &name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found)
-        qFatal("no widget %s", qPrintable(name));
-    return found;
-}
 
 // "1" or "0" for each of actionSettings, actionRead, actionWrite.
 QString transferActions(QObject &window)
@@ -106,12 +98,7 @@ class TestEditorWindow : public QObject
     QStringList boxes; // "title|icon|text" of every modal box, answered so none hangs a test
 
     // A store and port list of the test's own: the simulator or a missing path.
-    void useStoredPort(const QString &path)
-    {
-        qputenv("TARVIK_PORTS", (path + QLatin1Char(':') + MissingPort).toLocal8Bit());
-        QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
-        store.setValue("portName", path);
-    }
+    void useStoredPort(const QString &path) { setStoredPort(path, {path, MissingPort}); }
 
 private slots:
     void initTestCase()

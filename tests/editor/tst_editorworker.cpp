@@ -1,6 +1,7 @@
 // The editor's worker, real libmodbus master, against the simulator on a pseudo-terminal.
 #include "mythread.h"
 #include "simharness.h"
+#include "testimages.h"
 
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
@@ -59,13 +60,7 @@ private slots:
 void TestEditorWorker::jobsThenClose()
 {
     QRandomGenerator random(7301);
-    const auto randomImage = [&random] {
-        ConfigImage image;
-        for (quint8 &b : image.MainBlock) b = quint8(random.bounded(256));
-        for (quint8 &b : image.PhoneBlock) b = quint8(random.bounded(256));
-        for (quint8 &b : image.ClockBlock) b = quint8(random.bounded(256));
-        return image;
-    };
+    const auto randomImage = [&random] { return randomBytesImage(random); };
     const auto registersOver = [](ConfigImage image, const ConfigImage &from) {
         std::memcpy(image.MainBlock, from.MainBlock, ConfigImage::MainRegisterBytes);
         std::memcpy(image.PhoneBlock, from.PhoneBlock, ConfigImage::PhoneSize);

@@ -1,4 +1,4 @@
-#include "../fuzz/imagecheck.h"
+#include "imagecheck.h"
 
 #include <QTableWidget>
 #include <QtTest>
@@ -14,8 +14,8 @@ private slots:
     void corpusFileLoads_data()
     {
         QTest::addColumn<QString>("path");
-        const QString folder = QFINDTESTDATA("../fuzz/corpus");
-        QVERIFY2(!folder.isEmpty(), "fuzz corpus not found");
+        const QString folder = QStringLiteral(TARVIK_FUZZ_CORPUS);
+        QVERIFY2(QDir(folder).exists(), "fuzz corpus not found");
         const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
         QVERIFY(files.size() >= 8);
         for (const QFileInfo &file : files)
@@ -39,7 +39,7 @@ private slots:
     // edges.vlr: codes at and past each list's end, addressed (row r is sensor r + 1).
     void edgeCodesShowClampedTexts()
     {
-        QVERIFY(ConfigFile::load(QFINDTESTDATA("../fuzz/corpus/edges.vlr"), &window.configImage()));
+        QVERIFY(ConfigFile::load(QStringLiteral(TARVIK_FUZZ_CORPUS "/edges.vlr"), &window.configImage()));
         window.refreshAll();
         auto text = [this](const char *table, int row, int column) {
             return window.findChild<QTableWidget *>(table)->model()->index(row, column).data().toString();

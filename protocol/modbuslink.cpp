@@ -2,13 +2,16 @@
 
 #include <QThread>
 
-#ifndef Q_OS_WIN
 #include <cerrno>
+
+#ifndef Q_OS_WIN
 #include <poll.h>
 #include <unistd.h>
 #endif
 
 using namespace std::chrono;
+
+Q_LOGGING_CATEGORY(tarvikLink, "tarvik.link", QtInfoMsg)
 
 namespace {
 
@@ -26,25 +29,25 @@ ModbusLink::ModbusLink(modbus_t *context)
 int ModbusLink::readRegisters(int address, int count, quint16 *dest)
 {
     settleLine();
-    return checked(modbus_read_registers(context, address, count, dest), count);
+    return checked(modbus_read_registers(context, address, count, dest), count, 3, address);
 }
 
 int ModbusLink::readInputRegisters(int address, int count, quint16 *dest)
 {
     settleLine();
-    return checked(modbus_read_input_registers(context, address, count, dest), count);
+    return checked(modbus_read_input_registers(context, address, count, dest), count, 4, address);
 }
 
 int ModbusLink::writeRegister(int address, quint16 value)
 {
     settleLine();
-    return checked(modbus_write_register(context, address, value), 1);
+    return checked(modbus_write_register(context, address, value), 1, 6, address);
 }
 
 int ModbusLink::writeRegisters(int address, int count, const quint16 *src)
 {
     settleLine();
-    return checked(modbus_write_registers(context, address, count, src), count);
+    return checked(modbus_write_registers(context, address, count, src), count, 16, address);
 }
 
 void ModbusLink::flush()
@@ -62,10 +65,16 @@ void ModbusLink::setUnsettledSince(Clock::time_point lastTraffic)
     this->lastTraffic = lastTraffic;
 }
 
-int ModbusLink::checked(int result, int expected)
+int ModbusLink::checked(int result, int expected, int function, int address)
 {
-    if (result != expected)
-        lastTraffic = Clock::now();
+    if (result == expected)
+        return result;
+    const int error = errno; // before anything else can change it
+    lastTraffic = Clock::now();
+    if (result < 0)
+        qCDebug(tarvikLink, "FC %d at %d failed: %s", function, address, modbus_strerror(error));
+    else
+        qCDebug(tarvikLink, "FC %d at %d: %d of %d registers", function, address, result, expected);
     return result;
 }
 

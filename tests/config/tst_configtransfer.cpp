@@ -1,5 +1,6 @@
 #include "configtransfer.h"
 #include "registerlink.h"
+#include "testimages.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -77,10 +78,7 @@ private slots:
 void TestConfigTransfer::transfer()
 {
     QRandomGenerator random(20240611);
-    ConfigImage image;
-    for (quint8 &b : image.MainBlock) b = quint8(random.bounded(256));
-    for (quint8 &b : image.PhoneBlock) b = quint8(random.bounded(256));
-    for (quint8 &b : image.ClockBlock) b = quint8(random.bounded(256));
+    const ConfigImage image = randomBytesImage(random);
     QVector<quint16> regs(4010, 0);
     std::generate(regs.begin(), regs.begin() + 3003, [&random] { return quint16(random.bounded(65536)); });
 

@@ -1,6 +1,8 @@
 #ifndef CONFIGIMAGE_H
 #define CONFIGIMAGE_H
 
+#include "registermap.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -22,6 +24,10 @@ public:
     static constexpr int MainRegisterCount = MainRegisterBytes / 2; // 1326
     static constexpr int PhoneRegisterCount = PhoneSize / 2;        // 96
     static constexpr int ClockRegisterCount = ClockSize / 2;        // 4
+    static_assert(MainRegisterCount == RegisterMap::Config::MainCount
+                      && PhoneRegisterCount == RegisterMap::Config::PhoneCount
+                      && ClockRegisterCount == RegisterMap::Config::ClockCount,
+                  "the image's blocks are the controller's register blocks");
     static constexpr int SensorCount = 252;
     static constexpr int InputCount = 24;
     static constexpr int PhoneCount = 6;

@@ -18,8 +18,10 @@ class RegisterLink;
 // when it parks again. Only this thread ever touches the libmodbus context.
 //
 // A job runs once per resume(): when runJob() returns the worker parks again,
-// unless resume() was called while the job ran. A program worker that
-// overrides resume() must call LinkWorker::resume() from it.
+// unless resume() was called while the job ran. The base owns the flags it
+// shares with the window's thread; a program worker adds to resume() and
+// stopAndWait() through onResume() and onStop(), and asks to park through
+// parkAfterJob().
 class LinkWorker : public QThread
 {
     Q_OBJECT
@@ -30,8 +32,8 @@ public:
 
     // Called from the window's thread.
     void setPort(const QString &path, int baudRate, int slaveAddress);
-    void resume();
-    void requestStop();   // clears waiting, sets stopRequested and wakes the worker
+    void resume();        // onResume(), then wakes the worker for a job
+    void requestStop();   // onStop(), then clears waiting, sets stopRequested and wakes the worker
     void stopAndWait();   // requestStop(), then waits for the thread to end
 
     // True while the worker sleeps parked with the link closed.
@@ -59,6 +61,18 @@ protected:
     virtual void onPark() {}                 // before parking (console: SignalVpk(0))
     virtual void onOpenFailed() {}           // after the open failure text (console: halt)
 
+    // Hooks on the window's thread.
+    virtual void onResume() {}               // before the wake-up (console: polling on)
+    virtual void onStop() {}                 // before the stop request (console: polling off)
+
+    // Any thread: the worker parks when the job in hand returns, unless
+    // resumed after this.
+    void parkAfterJob();
+    bool isStopRequested() const { return stopRequested; }
+    // Held while hasJob() runs: job settings written under it are seen whole.
+    QMutex &jobMutex() const { return mutex; }
+
+private:
     // Flags shared with the window's thread.
     std::atomic<bool> waiting{true};
     std::atomic<bool> stopRequested{false};
@@ -70,7 +84,6 @@ protected:
     int baudRate = 9600;
     quint8 slaveAddress = 1;
 
-private:
     bool openLink();
     void closeLink();
     void parkUntilWoken();

@@ -3,10 +3,16 @@
 
 #include "registerlink.h"
 
+#include <QLoggingCategory>
+
 #include <chrono>
 #include <optional>
 
 #include <modbus.h>
+
+// "tarvik.link": each failed request with libmodbus's reason, at debug level
+// and so off unless switched on (QT_LOGGING_RULES="tarvik.link.debug=true").
+Q_DECLARE_LOGGING_CATEGORY(tarvikLink)
 
 // The four requests over an open libmodbus RTU context, which it does not own.
 //
@@ -37,7 +43,7 @@ public:
     void setUnsettledSince(Clock::time_point lastTraffic);
 
 private:
-    int checked(int result, int expected);
+    int checked(int result, int expected, int function, int address);
     void settleLine();
     std::chrono::milliseconds quietInterval() const;
 

@@ -1,4 +1,5 @@
 #include "configimage.h"
+#include "testimages.h"
 
 #include <QtTest>
 
@@ -9,17 +10,6 @@ namespace {
 
 using Image = ConfigImage;
 constexpr int TextOnly = -999; // conversion rows that only map a text back
-
-// Neighbouring bytes differ, and so do the three blocks.
-Image patternedImage()
-{
-    Image image;
-    quint8 next = 0x40;
-    for (quint8 &b : image.MainBlock) b = next += 7;
-    for (quint8 &b : image.PhoneBlock) b = next += 5;
-    for (quint8 &b : image.ClockBlock) b = next += 3;
-    return image;
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #define EVENTLISTREADER_H
 
 #include "alarmtype.h"
+#include "registermap.h"
 
 #include <functional>
 
@@ -28,8 +29,12 @@ public:
     using EventHandler = std::function<void(const AlarmType &)>;
     using ClearHandler = std::function<void()>;
 
-    static constexpr EventListRegisters CurrentEvents{1029, 4001, 4002, 1019};
-    static constexpr EventListRegisters AllEvents{1009, 3999, 4000, 999};
+    static constexpr EventListRegisters CurrentEvents{
+        RegisterMap::Events::Current.count, RegisterMap::Events::Current.index,
+        RegisterMap::Events::Current.ack, RegisterMap::Events::Current.record};
+    static constexpr EventListRegisters AllEvents{
+        RegisterMap::Events::All.count, RegisterMap::Events::All.index,
+        RegisterMap::Events::All.ack, RegisterMap::Events::All.record};
 
     static constexpr int MaxErrors = 5;      // the sixth failure in a row gives up
     static constexpr int MaxAckTries = 1000; // the 1001st stale acknowledge gives up

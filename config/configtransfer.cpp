@@ -22,14 +22,15 @@ constexpr int LargestBlock = ConfigImage::PhoneRegisterCount;
 
 BlockStep blockStep(int step)
 {
+    using namespace RegisterMap::Config;
     if (step < MainParts)
-        return { PartSize * step, ConfigImage::Main, PartSize * step, PartSize };
+        return { MainBase + PartSize * step, ConfigImage::Main, PartSize * step, PartSize };
     if (step == MainParts) // the tail ends at register 1325; the file-only bytes stay home
-        return { MainParts * PartSize, ConfigImage::Main, MainParts * PartSize,
-                 ConfigImage::MainRegisterCount - MainParts * PartSize };
+        return { MainBase + MainParts * PartSize, ConfigImage::Main, MainParts * PartSize,
+                 MainCount - MainParts * PartSize };
     if (step == MainParts + 1)
-        return { 1999, ConfigImage::Phone, 0, ConfigImage::PhoneRegisterCount };
-    return { 2999, ConfigImage::Clock, 0, ConfigImage::ClockRegisterCount };
+        return { PhoneBase, ConfigImage::Phone, 0, PhoneCount };
+    return { ClockBase, ConfigImage::Clock, 0, ClockCount };
 }
 
 } // namespace

@@ -106,8 +106,9 @@ bool EventListReader::awaitAck(RegisterLink &link)
 
 bool EventListReader::readRecord(RegisterLink &link)
 {
-    quint16 record[5] = {};
-    if (link.readInputRegisters(registers.record, 5, record) != 5)
+    quint16 record[RegisterMap::Events::RecordSize] = {};
+    if (link.readInputRegisters(registers.record, RegisterMap::Events::RecordSize, record)
+        != RegisterMap::Events::RecordSize)
         return countFailure(); // the same record is read again next time
     errorCount = 0;
     const AlarmType alarm = decodeRecord(record);

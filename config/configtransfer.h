@@ -2,6 +2,7 @@
 #define CONFIGTRANSFER_H
 
 #include "configimage.h"
+#include "registermap.h"
 
 #include <QString>
 
@@ -43,12 +44,12 @@ public:
     static constexpr int SimBusyPolls = 600;
     static constexpr int SimPollPauseMs = 100;
 
-    static constexpr int RegCommit1 = 4004;
-    static constexpr int RegCommit2 = 4005;
-    static constexpr int RegCommit3 = 4006;
-    static constexpr int RegSimBusy = 4007;
-    static constexpr int RegSimPending = 4008;
-    static constexpr int RegSimReady = 4009;
+    static constexpr int RegCommit1 = RegisterMap::Commit::Stage1;
+    static constexpr int RegCommit2 = RegisterMap::Commit::Stage2;
+    static constexpr int RegCommit3 = RegisterMap::Commit::Stage3;
+    static constexpr int RegSimBusy = RegisterMap::Commit::SimBusy;
+    static constexpr int RegSimPending = RegisterMap::Commit::SimPending;
+    static constexpr int RegSimReady = RegisterMap::Commit::SimReady;
 
     static const QString &readFailedText();     // "Ошибка чтения данных"
     static const QString &writeFailedText();    // "Ошибка отправки данных"

@@ -5,6 +5,8 @@
 #include <QMutexLocker>
 #include <QSerialPortInfo>
 
+#include <cerrno>
+
 #ifndef Q_OS_WIN
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -89,6 +91,7 @@ void LinkWorker::setPort(const QString &path, int baudRate, int slaveAddress)
 
 void LinkWorker::resume()
 {
+    onResume();
     QMutexLocker locker(&mutex);
     waiting = false;
     ++resumeCount;
@@ -97,6 +100,7 @@ void LinkWorker::resume()
 
 void LinkWorker::requestStop()
 {
+    onStop();
     QMutexLocker locker(&mutex);
     waiting = false;
     stopRequested = true;
@@ -107,6 +111,12 @@ void LinkWorker::stopAndWait()
 {
     requestStop();
     wait();
+}
+
+void LinkWorker::parkAfterJob()
+{
+    QMutexLocker locker(&mutex);
+    waiting = true;
 }
 
 bool LinkWorker::isParked() const
@@ -182,6 +192,8 @@ bool LinkWorker::openLink()
         slave = slaveAddress;
     }
     modbus_t *context = newContext(path, rate);
+    if (!context)
+        qCDebug(tarvikLink, "no libmodbus context for \"%s\"", path.constData());
     if (context && modbus_connect(context) != -1) {
         switchModemLinesOff(context);
         connection = std::make_unique<Connection>(context);
@@ -191,6 +203,8 @@ bool LinkWorker::openLink()
         modbus_set_slave(context, slave);
         return true;
     }
+    if (context)
+        qCDebug(tarvikLink, "opening %s failed: %s", path.constData(), modbus_strerror(errno));
     emit Signal(QString::fromUtf8(openFailedText()));
     onOpenFailed();
     if (context)

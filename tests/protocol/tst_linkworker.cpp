@@ -2,6 +2,7 @@
 #include "registerlink.h"
 #include "simharness.h"
 
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -147,7 +148,11 @@ private slots:
         };
         sim.setHolding(5, value);
         startParked(first, sim);
+        // Switched on, the link's log names each failed request and libmodbus's reason.
+        QLoggingCategory::setFilterRules(QStringLiteral("tarvik.link.debug=true"));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^FC 3 at 5 failed: \\w"));
         jobWithTimeOut(3);
+        QLoggingCategory::setFilterRules(QString());
         jobWithTimeOut(1);
         runOnce(first, 3);
         jobWithTimeOut(1);

@@ -31,7 +31,7 @@ private slots:
     void eventText();
 };
 
-// Sizes, padding, letters, texts (typos of the original list included), the
+// Sizes, padding, letters, texts (typos as listed), the
 // console's list as a selection of the full one, reads out of range, input names.
 void TestEventCatalogue::entries()
 {
