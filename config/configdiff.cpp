@@ -45,10 +45,10 @@ QString withoutPadding(const QString &text)
 
 } // namespace
 
-QVector<ConfigDiff::Spec> ConfigDiff::buildSpecs(Layout layout)
+QVector<ConfigDiff::FieldRule> ConfigDiff::buildRules(Layout layout)
 {
     const bool addressedRows = layout != Single;
-    QVector<Spec> list;
+    QVector<FieldRule> list;
     list.append({ConfigFields::pollingModeTitle(), PollingMode, ConfigImage::PollingMode, 0});
     for (int k = 0; k < 4; ++k)
         list.append({ConfigFields::relayLabel(k + 1), RelayPosition, ConfigImage::RelayPositions, k});
@@ -94,11 +94,11 @@ QVector<ConfigDiff::Spec> ConfigDiff::buildSpecs(Layout layout)
     return list;
 }
 
-const QVector<ConfigDiff::Spec> &ConfigDiff::specs(Layout layout)
+const QVector<ConfigDiff::FieldRule> &ConfigDiff::rules(Layout layout)
 {
-    static const QVector<Spec> single = buildSpecs(Single);
-    static const QVector<Spec> addressed = buildSpecs(Addressed);
-    static const QVector<Spec> both = buildSpecs(BothLayouts);
+    static const QVector<FieldRule> single = buildRules(Single);
+    static const QVector<FieldRule> addressed = buildRules(Addressed);
+    static const QVector<FieldRule> both = buildRules(BothLayouts);
     switch (layout) {
     case Single:
         return single;
@@ -109,43 +109,43 @@ const QVector<ConfigDiff::Spec> &ConfigDiff::specs(Layout layout)
     }
 }
 
-ConfigDiff::Value ConfigDiff::valueOf(const Spec &spec, const ConfigImage &image)
+ConfigDiff::Value ConfigDiff::valueOf(const FieldRule &rule, const ConfigImage &image)
 {
-    switch (spec.kind) {
+    switch (rule.kind) {
     case PollingMode: {
-        const int mode = image.word(spec.offset);
+        const int mode = image.word(rule.offset);
         return {ConfigImage::pollingModeText(mode), mode};
     }
     case RelayPosition: {
-        const bool on = image.bit(spec.offset, spec.bit);
+        const bool on = image.bit(rule.offset, rule.bit);
         return {ConfigImage::relayPositionText(on), on};
     }
     case Contact: {
-        const bool open = image.dword(spec.offset) & (1u << spec.bit);
+        const bool open = image.dword(rule.offset) & (1u << rule.bit);
         return {ConfigImage::contactText(open), open};
     }
     case InputName:
-        return {ConfigImage::inputNameText(image.byte(spec.offset)), image.byte(spec.offset)};
+        return {ConfigImage::inputNameText(image.byte(rule.offset)), image.byte(rule.offset)};
     case Relay:
-        return {ConfigImage::relayText(image.byte(spec.offset)), image.byte(spec.offset)};
+        return {ConfigImage::relayText(image.byte(rule.offset)), image.byte(rule.offset)};
     case Valve:
-        return {ConfigImage::valveText(image.byte(spec.offset)), image.byte(spec.offset)};
+        return {ConfigImage::valveText(image.byte(rule.offset)), image.byte(rule.offset)};
     case Delay:
-        return {ConfigImage::delayText(image.word(spec.offset)), image.word(spec.offset)};
+        return {ConfigImage::delayText(image.word(rule.offset)), image.word(rule.offset)};
     case Close: {
-        const bool close = image.bit(spec.offset, 0);
+        const bool close = image.bit(rule.offset, 0);
         return {ConfigImage::closeText(close), close};
     }
     case Report: {
-        const bool report = image.bit(spec.offset, spec.bit);
+        const bool report = image.bit(rule.offset, rule.bit);
         return {ConfigImage::reportText(report), report};
     }
     case ValveType:
-        return {ConfigImage::valveTypeText(image.byte(spec.offset)), image.byte(spec.offset)};
+        return {ConfigImage::valveTypeText(image.byte(rule.offset)), image.byte(rule.offset)};
     case Phone:
-        return {image.phoneNumber(spec.offset), storedPhoneLength(image, spec.offset)};
+        return {image.phoneNumber(rule.offset), storedPhoneLength(image, rule.offset)};
     case Dial: {
-        const bool dial = !image.bit(ConfigImage::DialFlags, spec.offset);
+        const bool dial = !image.bit(ConfigImage::DialFlags, rule.offset);
         return {ConfigFields::dialText(dial), dial};
     }
     }
@@ -153,23 +153,23 @@ ConfigDiff::Value ConfigDiff::valueOf(const Spec &spec, const ConfigImage &image
 }
 
 // Only reached when both texts agree, so the text alone would hide the change.
-QString ConfigDiff::withStored(const Spec &spec, const Value &value)
+QString ConfigDiff::withStored(const FieldRule &rule, const Value &value)
 {
     QString word = QStringLiteral("код");
-    if (spec.kind == Phone)
+    if (rule.kind == Phone)
         word = QStringLiteral("длина");
-    else if (spec.kind == Delay || spec.kind == PollingMode)
+    else if (rule.kind == Delay || rule.kind == PollingMode)
         word = QStringLiteral("значение");
     return QStringLiteral("%1 (%2 %3)").arg(withoutPadding(value.text), word).arg(value.stored);
 }
 
 QVector<ConfigDiff::Field> ConfigDiff::fields(const ConfigImage &image)
 {
-    const QVector<Spec> &list = specs(ConfigFields::addressed(image) ? Addressed : Single);
+    const QVector<FieldRule> &list = rules(ConfigFields::addressed(image) ? Addressed : Single);
     QVector<Field> result;
     result.reserve(list.size());
-    for (const Spec &spec : list)
-        result.append({spec.name, valueOf(spec, image).text});
+    for (const FieldRule &rule : list)
+        result.append({rule.name, valueOf(rule, image).text});
     return result;
 }
 
@@ -180,13 +180,13 @@ QVector<ConfigDiff::Entry> ConfigDiff::compare(const ConfigImage &left, const Co
                               ? BothLayouts
                               : leftAddressed ? Addressed : Single;
     QVector<Entry> entries;
-    for (const Spec &spec : specs(layout)) {
-        const Value a = valueOf(spec, left);
-        const Value b = valueOf(spec, right);
+    for (const FieldRule &rule : rules(layout)) {
+        const Value a = valueOf(rule, left);
+        const Value b = valueOf(rule, right);
         if (a.text != b.text)
-            entries.append({spec.name, a.text, b.text});
+            entries.append({rule.name, a.text, b.text});
         else if (a.stored != b.stored)
-            entries.append({spec.name, withStored(spec, a), withStored(spec, b)});
+            entries.append({rule.name, withStored(rule, a), withStored(rule, b)});
     }
     return entries;
 }

@@ -56,7 +56,7 @@ private:
     enum Layout { Single, Addressed, BothLayouts };
 
     // One shown field: where it lives and how it is turned into text.
-    struct Spec {
+    struct FieldRule {
         QString name;
         Kind kind;
         int offset; // MainBlock offset, or the slot for Phone and Dial
@@ -67,10 +67,10 @@ private:
         int stored;
     };
 
-    static const QVector<Spec> &specs(Layout layout);
-    static QVector<Spec> buildSpecs(Layout layout);
-    static Value valueOf(const Spec &spec, const ConfigImage &image);
-    static QString withStored(const Spec &spec, const Value &value);
+    static const QVector<FieldRule> &rules(Layout layout);
+    static QVector<FieldRule> buildRules(Layout layout);
+    static Value valueOf(const FieldRule &rule, const ConfigImage &image);
+    static QString withStored(const FieldRule &rule, const Value &value);
 };
 
 #endif // CONFIGDIFF_H
