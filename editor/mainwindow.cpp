@@ -60,6 +60,7 @@ MainWindow::MainWindow(QWidget *parent)
     buildItemLists();
     ui->setupUi(this);
     TextFit::useFormFont(this);
+    ui->scrollArea->viewport()->installEventFilter(this);
     settingsDialog = new SettingsDialog(this);
 
     timer = new QTimer(this);
@@ -181,10 +182,30 @@ void MainWindow::fitForms()
     for (QLineEdit *edit : {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4,
                             ui->lineEdit_5, ui->lineEdit_6})
         TextFit::fitLineEdit(edit, PhoneDigits);
-    ui->tableValve->setMinimumWidth(TextFit::tableWidth(ui->tableValve));
+    for (QTableWidget *table : {ui->tableValve, ui->tableSensorThres1, ui->tableSensorThres2,
+                                ui->tableSensorDefect, ui->tableSensorFire})
+        table->setMinimumWidth(TextFit::tableWidth(table));
     for (QWidget *group : {ui->groupBox_2, ui->groupBox_3, ui->groupBox_6, ui->groupBox_8})
         TextFit::allowContents(group);
     formsFitted = true;
+}
+
+// The sensor row spans the whole grid: on a screen narrower than the form it
+// would spread its four groups past the right edge, "Пожар" out of sight.
+// It keeps to the visible width instead, which changes nothing where the
+// form fits; only the groups above it then need scrolling to.
+void MainWindow::fitSensorsToView()
+{
+    const QMargins margins = ui->gridLayout->contentsMargins();
+    const int visible = ui->scrollArea->viewport()->width() - margins.left() - margins.right();
+    ui->groupBox_7->setMaximumWidth(qMax(visible, ui->groupBox_7->minimumSizeHint().width()));
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->scrollArea->viewport() && event->type() == QEvent::Resize)
+        fitSensorsToView();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // The sensor tables go before the mode: they are stored with the layout they

@@ -74,6 +74,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // Seams for the tests: an empty name means the dialog was cancelled.
     virtual QString askOpenFileName();
@@ -144,6 +145,7 @@ private:
     void setInitialSelections();
     void installPhoneValidator();
     void fitForms();
+    void fitSensorsToView();
     void connectFileActions();
     void createProgressBar();
 

@@ -42,7 +42,12 @@ private slots:
         auto *valves = window.findChild<QTableWidget *>("tableValve");
         if (size.width() >= 1920)
             QVERIFY(!valves->horizontalScrollBar()->isVisible());
+        // The sensor row keeps to the visible width: "Пожар" needs no scrolling sideways.
+        auto *fire = window.findChild<QGroupBox *>("groupBox_17");
+        QWidget *view = window.findChild<QScrollArea *>("scrollArea")->viewport();
+        QTRY_VERIFY(fire->mapTo(view, QPoint(fire->width(), 0)).x() <= view->width());
     }
+
 };
 
 QTEST_MAIN(TestEditorTextFit)
