@@ -1,9 +1,13 @@
 #include "comparedialog.h"
 #include "ui_comparedialog.h"
 
+#include "textfit.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QScreen>
+#include <QSet>
 
 namespace {
 
@@ -17,6 +21,39 @@ QTableWidgetItem *cell(const QString &text)
     return item;
 }
 
+// Measuring thousands of texts costs tens of milliseconds, yet the texts
+// repeat but for their numbers ("Клапан 3: Сообщение", "Клапан 250: ...").
+// The forms' fonts draw every digit equally wide, so each text is measured as
+// its pattern with the digits made zeros, and each pattern once.
+class WidestText
+{
+public:
+    explicit WidestText(const QFontMetrics &fontMetrics) : metrics(fontMetrics) {}
+    void add(QString text)
+    {
+        for (QChar &c : text) {
+            if (c.isDigit())
+                c = QLatin1Char('0');
+        }
+        if (measured.contains(text))
+            return;
+        measured.insert(text);
+        const int width = TextFit::visibleWidth(metrics, text);
+        if (width > widestWidth) {
+            widest = text;
+            widestWidth = width;
+        }
+    }
+    // A text as wide as the widest added.
+    QString text() const { return widest; }
+
+private:
+    QFontMetrics metrics;
+    QSet<QString> measured;
+    QString widest;
+    int widestWidth = -1;
+};
+
 } // namespace
 
 CompareDialog::CompareDialog(QWidget *parent)
@@ -24,8 +61,7 @@ CompareDialog::CompareDialog(QWidget *parent)
     , ui(new Ui::CompareDialog)
 {
     ui->setupUi(this);
-    ui->tableDifferences->setColumnWidth(0, FieldColumnWidth);
-    ui->tableDifferences->setColumnWidth(1, ValueColumnWidth);
+    TextFit::useFormFont(this);
 }
 
 CompareDialog::~CompareDialog()
@@ -58,7 +94,35 @@ void CompareDialog::fillRows(const QVector<ConfigDiff::Entry> &entries)
         table->setItem(row, 1, cell(entry.left));
         table->setItem(row, 2, cell(entry.right));
     }
+    fitColumns(entries);
     table->setUpdatesEnabled(true);
+}
+
+// Each column as wide as its widest text, so no value is cut short; the
+// dialog grows to show them side by side as far as the screen allows, and
+// the table scrolls sideways beyond that.
+void CompareDialog::fitColumns(const QVector<ConfigDiff::Entry> &entries)
+{
+    QTableWidget *table = ui->tableDifferences;
+    WidestText field(table->fontMetrics());
+    // Both value columns alike, so "В окне" and the other side line up.
+    WidestText value(table->fontMetrics());
+    for (const ConfigDiff::Entry &entry : entries) {
+        field.add(entry.field);
+        value.add(entry.left);
+        value.add(entry.right);
+    }
+    TextFit::fitColumn(table, 0, {field.text()});
+    for (int column : {1, 2})
+        TextFit::fitColumn(table, column, {value.text()});
+    for (int column = 0; column < 3; ++column)
+        table->setColumnWidth(column, qMax(table->columnWidth(column),
+                                           column == 0 ? FieldColumnWidth : ValueColumnWidth));
+    const int room = screen() ? screen()->availableGeometry().width() : width();
+    const QMargins margins = layout()->contentsMargins();
+    const int needed = margins.left() + TextFit::tableWidth(table) + margins.right();
+    if (needed > width())
+        resize(qMin(needed, room), height());
 }
 
 QString CompareDialog::tabSeparatedText() const

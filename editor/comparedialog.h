@@ -36,6 +36,7 @@ private slots:
 
 private:
     void fillRows(const QVector<ConfigDiff::Entry> &entries);
+    void fitColumns(const QVector<ConfigDiff::Entry> &entries);
 
     Ui::CompareDialog *ui;
 };

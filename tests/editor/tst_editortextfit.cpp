@@ -1,5 +1,7 @@
 // Every text of the editor's window shows whole at the common screen sizes,
 // whatever font the desktop substitutes for the form's.
+#include "comparedialog.h"
+#include "configimage.h"
 #include "mainwindow.h"
 #include "textfitcheck.h"
 
@@ -48,6 +50,20 @@ private slots:
         QTRY_VERIFY(fire->mapTo(view, QPoint(fire->width(), 0)).x() <= view->width());
     }
 
+    // Every value a difference can show, beside the longest field name.
+    void comparisonShowsWhole()
+    {
+        QVector<ConfigDiff::Entry> entries;
+        for (const QString &name : ConfigImage::inputNameTexts())
+            entries.append({QStringLiteral("Дискретный вход 24: Наименование"), name, name});
+        entries.append({QStringLiteral("Порог 1, датчик 250: Выбор клапана"), "Клапан 250", "Нет"});
+        CompareDialog dialog;
+        dialog.setComparison(CompareDialog::File, entries);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QStringList cuts;
+        QTRY_VERIFY2((cuts = cutTexts(&dialog)).isEmpty(), qPrintable(cuts.join('\n')));
+    }
 };
 
 QTEST_MAIN(TestEditorTextFit)
