@@ -15,8 +15,10 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QTime>
 #include <QTimer>
 
@@ -77,6 +79,10 @@ MainWindow::MainWindow(QWidget *parent)
     installPhoneValidator();
     connectFileActions();
     connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
+    // A desktop without a window manager to maximise it would keep the
+    // form's own size, taller than a 768-line screen, status bar out of sight.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        resize(size().boundedTo(screen->availableGeometry().size()));
     showMaximized();
 
     const QString startupName = StartupFile::existingName();
