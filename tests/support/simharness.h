@@ -1,6 +1,7 @@
 #ifndef SIMHARNESS_H
 #define SIMHARNESS_H
 
+#include "alarmtype.h"
 #include "controllerstate.h"
 #include "faultplan.h"
 #include "requestrecord.h"
@@ -9,6 +10,15 @@
 
 #include <QString>
 #include <QVector>
+
+// Events as the programs' readers deliver them.
+inline QVector<AlarmType> alarmsOf(const QVector<SimEvent> &events)
+{
+    QVector<AlarmType> alarms;
+    for (const SimEvent &e : events)
+        alarms.append({e.source, e.code, e.year, e.month, e.day, e.hour, e.minute, e.second});
+    return alarms;
+}
 
 // A controller simulator for a test: the constructor opens a new
 // pseudo-terminal and serves it from a background thread; the destructor stops
