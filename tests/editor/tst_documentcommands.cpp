@@ -1,6 +1,7 @@
 #include "configfile.h"
 #include "configimage.h"
 #include "mainwindow.h"
+#include "queueddialogs.h"
 #include "startupfile.h"
 #include "testfiles.h"
 #include "testwidgets.h"
@@ -13,17 +14,7 @@
 
 namespace {
 
-// The file dialogs answer from queues; an empty queue is a cancelled dialog.
-class TestWindow : public MainWindow
-{
-public:
-    QStringList openAnswers;
-    QStringList saveAnswers;
-
-protected:
-    QString askOpenFileName() override { return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst(); }
-    QString askSaveFileName() override { return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst(); }
-};
+using TestWindow = QueuedDialogsWindow;
 
 const QString Prompt = boxSeen(QMessageBox::Information, QStringLiteral("Сохранить изменение в файле"),
                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);

@@ -4,6 +4,7 @@
 #include "configdiff.h"
 #include "configfile.h"
 #include "mainwindow.h"
+#include "queueddialogs.h"
 #include "simharness.h"
 #include "testfiles.h"
 #include "testimages.h"
@@ -16,19 +17,7 @@ namespace {
 
 const QString MissingPort = QStringLiteral("/nonexistent/ttyTarvikCompare");
 
-class TestWindow : public MainWindow
-{
-public:
-    QStringList openAnswers;
-    QStringList compareAnswers;
-
-protected:
-    QString askOpenFileName() override { return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst(); }
-    QString askCompareFileName() override
-    {
-        return compareAnswers.isEmpty() ? QString() : compareAnswers.takeFirst();
-    }
-};
+using TestWindow = QueuedDialogsWindow;
 
 QString transferActions(QObject &window)
 {

@@ -3,6 +3,7 @@
 #include "configfile.h"
 #include "finishingdialog.h"
 #include "mainwindow.h"
+#include "queueddialogs.h"
 #include "simharness.h"
 #include "testfiles.h"
 #include "testimages.h"
@@ -55,17 +56,10 @@ ConfigImage readInto(const ConfigImage &window, ConfigImage controller)
     return controller;
 }
 
-// Answers the save prompt with No, the open dialog with openAnswer and
-// cancels the save dialog, counting how often it was asked.
-class AnsweringWindow : public MainWindow
+// Answers the save prompt with No.
+class AnsweringWindow : public QueuedDialogsWindow
 {
-public:
-    QString openAnswer;
-    int saveDialogs = 0;
-
 protected:
-    QString askOpenFileName() override { return openAnswer; }
-    QString askSaveFileName() override { ++saveDialogs; return QString(); }
     QMessageBox::StandardButton askSaveChanges() override { return QMessageBox::No; }
 };
 
@@ -294,7 +288,7 @@ private slots:
         sim.state([&](ControllerState &state) { state.setConfig(controller); });
         sim.setDelay(60); // keeps the read on the wire for a second or more
         AnsweringWindow window;
-        window.openAnswer = name;
+        window.openAnswers << name;
         child<QCheckBox>(window, "checkBox")->setChecked(false);
         const auto replace = [&] { command == "new" ? window.NewFile() : window.OpenFile(); };
         if (!duringRead)
