@@ -75,11 +75,6 @@ struct FakePlayer : AlarmPlayer
     void stop() override {}
 };
 
-QString lineFailureText()
-{
-    return QStringLiteral("Ошибка чтения линии!\n Опрос завершен.");
-}
-
 } // namespace
 
 class TestConsoleWindow : public QObject
@@ -437,7 +432,7 @@ void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
              QVERIFY(!c->close());
              sim.failRange(4, 1039, 1040, 6, false); // six refused status words in a row
          }},
-        {"OK", [&] { return box() && box()->text() == lineFailureText(); },
+        {"OK", [&] { return box() && box()->text() == "Ошибка чтения линии!\n Опрос завершен."; },
          [&] {
              QVERIFY(!c->isVisible());
              box()->button(QMessageBox::Ok)->click();

@@ -218,7 +218,9 @@ void TestJournalWindow::badJournalNeverStopsPolling()
     const QString corrupt = journalPath("corrupt.sqlite");
     QVERIFY(writeFile(corrupt, QByteArray(8192, '\x5a')));
 
-    for (const QString &path : {journalPath("file/Tarvik/journal.sqlite"), corrupt}) {
+    const struct { QString path, says; } journals[] = {
+        {journalPath("file/Tarvik/journal.sqlite"), "не удалось создать папку"}, {corrupt, "был повреждён"}};
+    for (const auto &[path, says] : journals) {
         qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
         SimHarness sim;
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
@@ -227,8 +229,7 @@ void TestJournalWindow::badJournalNeverStopsPolling()
         window.show();
         QTRY_VERIFY(journalWarning(window));
         const QString text = journalWarning(window)->text();
-        QVERIFY2(path == corrupt ? text.contains("был повреждён") : text.contains("не удалось создать папку"),
-                 qPrintable(text));
+        QVERIFY2(text.contains(says), qPrintable(text));
         QCOMPARE(journalWarning(window)->windowTitle(), QString("Внимание"));
         QVERIFY(!journalWarning(window)->isModal());
         QCOMPARE(child<QLabel>(window, "labelJournalProblem")->text(), text);

@@ -40,7 +40,6 @@ public:
     bool isReady() const { return ready; }       // false: see errorString()
     QString errorString() const { return error; }
     QString devicePath() const { return path; }  // e.g. /dev/pts/7
-    Simulator &simulator() { return sim; }
 
     // Run f(ControllerState &) or f(FaultPlan &) under the simulator's lock.
     template <typename F>
@@ -52,8 +51,6 @@ public:
     // Registers, without the controller's side effects.
     quint16 holding(int address) const { return stateCopy().holding(address); }
     void setHolding(int address, quint16 value) { state([&](auto &s) { s.setHolding(address, value); }); }
-    void setHoldings(int address, const QVector<quint16> &values);
-    quint16 input(int address) const { return stateCopy().input(address); }
     // Overrides a computed input register; 1039/1040 set the status word.
     void setInput(int address, quint16 value) { state([&](auto &s) { s.setInput(address, value); }); }
 
