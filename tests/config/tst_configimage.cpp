@@ -66,7 +66,9 @@ void TestConfigImage::fieldsRegistersAndPhones()
     QVERIFY(image.byte(2594) == 0x72 && image.bit(2594, 1) && !image.bit(2594, 0));
 
     const auto bytesOf = [](Image &i, Image::Block b) {
-        return b == Image::Main ? i.MainBlock : b == Image::Phone ? i.PhoneBlock : i.ClockBlock; };
+        quint8 *const blocks[] = {i.MainBlock, i.PhoneBlock, i.ClockBlock}; // in Block order
+        return blocks[b];
+    };
     const struct { Image::Block block; int first, count; bool accepted; } ranges[] = {
         {Image::Main, 0, 1326, true}, {Image::Main, 63, 63, true}, {Image::Phone, 0, 96, true},
         {Image::Clock, 0, 4, true}, {Image::Main, 1326, 1, false}, {Image::Phone, 90, 7, false},

@@ -75,11 +75,6 @@ struct FakePlayer : AlarmPlayer
     void stop() override {}
 };
 
-QString lineFailureText()
-{
-    return QStringLiteral("Ошибка чтения линии!\n Опрос завершен.");
-}
-
 } // namespace
 
 class TestConsoleWindow : public QObject
@@ -368,28 +363,14 @@ void TestConsoleWindow::openFailureReturnsToIdle()
 {
     Console c;
     const auto enabled = [&c] {
-        QString flags;
-        for (const char *name : {"actionEnablePoll", "actionSettings", "actionDisablePoll",
-                                 "actionNoSound", "actionReset", "actionExit"})
-            flags += c.action(name)->isEnabled() ? '1' : '0';
-        return flags;
+        return enabledActions(*c.window, {"actionEnablePoll", "actionSettings", "actionDisablePoll",
+                                          "actionNoSound", "actionReset", "actionExit"});
     };
     QCOMPARE(enabled(), QStringLiteral("110001"));
-    QStringList seen; // the box the worker's message brings, closed with its one button
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&seen] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box && seen.isEmpty()) {
-            seen << box->windowTitle() << box->text() << QString::number(box->icon())
-                 << QString::number(box->buttons().size());
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    poll.start(10);
+    BoxAnswerer boxes;
     c.action("actionEnablePoll")->trigger(); // the stored port does not exist
     QCOMPARE(enabled(), QStringLiteral("001111"));
-    QTRY_COMPARE(seen, (QStringList{"Внимание", "Ошибка открытия порта!\n Опрос завершен.",
-                                    QString::number(QMessageBox::Critical), "1"}));
+    QTRY_COMPARE(boxes.seen, QStringList(boxSeen(QMessageBox::Critical, "Ошибка открытия порта!\n Опрос завершен.")));
     QTRY_COMPARE(enabled(), QStringLiteral("110001"));
 }
 
@@ -451,7 +432,7 @@ void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
              QVERIFY(!c->close());
              sim.failRange(4, 1039, 1040, 6, false); // six refused status words in a row
          }},
-        {"OK", [&] { return box() && box()->text() == lineFailureText(); },
+        {"OK", [&] { return box() && box()->text() == "Ошибка чтения линии!\n Опрос завершен."; },
          [&] {
              QVERIFY(!c->isVisible());
              box()->button(QMessageBox::Ok)->click();

@@ -8,14 +8,6 @@
 
 namespace {
 
-QVector<AlarmType> alarms(const QVector<SimEvent> &events)
-{
-    QVector<AlarmType> result;
-    for (const SimEvent &e : events)
-        result.append({e.source, e.code, e.year, e.month, e.day, e.hour, e.minute, e.second});
-    return result;
-}
-
 // A parked worker on the simulator's terminal, and what reached the test's thread.
 struct Rig : QObject
 {
@@ -42,7 +34,7 @@ struct Rig : QObject
     bool sawAll() const
     {
         const ControllerState state = sim.stateCopy();
-        return current == alarms(state.currentEvents()) && all == alarms(state.loggedEvents());
+        return current == alarmsOf(state.currentEvents()) && all == alarmsOf(state.loggedEvents());
     }
 };
 
@@ -130,7 +122,7 @@ void TestConsoleWorker::eachEventOnceAcrossPausesAndReset()
     QCOMPARE(rig.sim.requests().count(RequestRecord{6, 4003, 1, true, 0}), 1);
     rig.sim.addCurrentEvent(SimEvent::now(SimEvent::deviceSource(99), 7)); // fetched from position 0
     QTRY_COMPARE_WITH_TIMEOUT(rig.current.size(), 56, 10000);
-    QCOMPARE(rig.current.mid(55), alarms(rig.sim.stateCopy().currentEvents()));
+    QCOMPARE(rig.current.mid(55), alarmsOf(rig.sim.stateCopy().currentEvents()));
     // Deleting a polling worker on a silent line waits for the request in flight only.
     rig.sim.setSilent(true);
     QTest::qWait(700);

@@ -2,6 +2,7 @@
 #include "controllerstate.h"
 #include "poller.h"
 #include "registerlink.h"
+#include "simharness.h"
 
 #include <QtTest>
 
@@ -49,13 +50,7 @@ struct Rig : RegisterLink, Poller::Listener
             state.addCurrentEvent(SimEvent::at(SimEvent::deviceSource(first + i), quint8(i % 10),
                                                QDateTime(QDate(2024, 5, 17), QTime(9, 41, i))), false);
     }
-    QVector<AlarmType> listed() const
-    {
-        QVector<AlarmType> result;
-        for (const SimEvent &e : state.currentEvents())
-            result.append({e.source, e.code, e.year, e.month, e.day, e.hour, e.minute, e.second});
-        return result;
-    }
+    QVector<AlarmType> listed() const { return alarmsOf(state.currentEvents()); }
     bool step() { return poller.pollCurrentEvents(*this); }
     // n current-events steps, or n whole polling cycles; false at a failure.
     bool steps(int n, bool cycles = false)

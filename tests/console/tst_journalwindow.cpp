@@ -42,19 +42,6 @@ QStringList journalRows(const QString &path, const QString &columns = "kind, lis
     return rows;
 }
 
-// Closes the modal failure box the worker's message brings.
-struct BoxCloser : QTimer
-{
-    BoxCloser()
-    {
-        connect(this, &QTimer::timeout, [] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                box->button(QMessageBox::Ok)->click();
-        });
-        start(10);
-    }
-};
-
 QMessageBox *journalWarning(const QWidget &window)
 {
     for (QMessageBox *box : window.findChildren<QMessageBox *>()) {
@@ -126,7 +113,7 @@ void TestJournalWindow::pollingIsJournaledBeforeItIsShown()
 
         // A line that stops answering ends polling with a failure.
         sim.setSilent(true);
-        BoxCloser closer;
+        BoxAnswerer closer;
         window.findChild<QAction *>("actionEnablePoll")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QAction *>("actionEnablePoll")->isEnabled(), 30000);
     }
@@ -204,19 +191,12 @@ void TestJournalWindow::copyAndSaveFromTheTables()
     };
     QCOMPARE(CsvFileSaver::save(&window, csv, cancel), CsvFileSaver::Cancelled);
     QVERIFY(readAll(csv).startsWith("\xEF\xBB\xBFИмя события"));
-    QStringList shown;
-    QTimer::singleShot(0, [&shown] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box) {
-            shown << box->windowTitle() << box->text();
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
+    BoxAnswerer boxes;
     const QString nowhere = workDir.filePath("no-folder/all.csv");
     QCOMPARE(menu->saveCsv(nowhere), CsvFileSaver::Failed);
-    QCOMPARE(shown.value(0), QString("Внимание"));
-    QVERIFY2(shown.value(1).startsWith("Не удалось сохранить файл «" + QDir::toNativeSeparators(nowhere) + "»: "),
-             qPrintable(shown.value(1)));
+    const QString failure = "Не удалось сохранить файл «" + QDir::toNativeSeparators(nowhere) + "»: ";
+    QVERIFY2(boxes.seen.size() == 1 && boxes.seen[0].startsWith("Внимание|") && boxes.seen[0].contains("|" + failure),
+             qPrintable(boxes.seen.join('\n')));
     QVERIFY(!QFile::exists(nowhere));
 
     // The journal's own export: what the view shows, under the view's captions.
@@ -238,7 +218,9 @@ void TestJournalWindow::badJournalNeverStopsPolling()
     const QString corrupt = journalPath("corrupt.sqlite");
     QVERIFY(writeFile(corrupt, QByteArray(8192, '\x5a')));
 
-    for (const QString &path : {journalPath("file/Tarvik/journal.sqlite"), corrupt}) {
+    const struct { QString path, says; } journals[] = {
+        {journalPath("file/Tarvik/journal.sqlite"), "не удалось создать папку"}, {corrupt, "был повреждён"}};
+    for (const auto &[path, says] : journals) {
         qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
         SimHarness sim;
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
@@ -247,8 +229,7 @@ void TestJournalWindow::badJournalNeverStopsPolling()
         window.show();
         QTRY_VERIFY(journalWarning(window));
         const QString text = journalWarning(window)->text();
-        QVERIFY2(path == corrupt ? text.contains("был повреждён") : text.contains("не удалось создать папку"),
-                 qPrintable(text));
+        QVERIFY2(text.contains(says), qPrintable(text));
         QCOMPARE(journalWarning(window)->windowTitle(), QString("Внимание"));
         QVERIFY(!journalWarning(window)->isModal());
         QCOMPARE(child<QLabel>(window, "labelJournalProblem")->text(), text);

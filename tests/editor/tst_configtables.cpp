@@ -1,6 +1,7 @@
 #include "configimage.h"
 #include "configtables.h"
 #include "spinboxdelegate.h"
+#include "testimages.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -38,19 +39,9 @@ struct Form {
 Image randomImage(quint32 seed, int mode)
 {
     QRandomGenerator rng(seed);
-    Image image;
-    for (quint8 &b : image.MainBlock) b = quint8(rng.bounded(256));
-    const int fields[][3] = { // offset, entries, codes
-        {Image::Thres1Relay, 252, 5}, {Image::Thres2Relay, 252, 5}, {Image::FireRelay, 252, 5},
-        {Image::DefectRelay, 252, 5}, {Image::ValveStateRelay, 252, 5}, {Image::Thres1Valve, 252, 252},
-        {Image::Thres2Valve, 252, 252}, {Image::FireValve, 252, 252}, {Image::DefectValve, 252, 252},
-        {Image::InputValve, 24, 252}, {Image::InputRelay, 24, 5}, {Image::InputName, 24, 161}, {Image::ValveType, 1, 2}};
-    for (const auto &f : fields)
-        for (int i = 0; i < f[1]; ++i)
-            image.MainBlock[f[0] + i] = quint8(rng.bounded(f[2]));
+    Image image = randomShownImage(rng, mode);
     for (int i = 0; i < Image::InputCount; ++i)
-        image.setWord(Image::InputDelay + 2 * i, quint16(20 * rng.bounded(51)));
-    image.setWord(Image::PollingMode, quint16(mode));
+        image.setByte(Image::InputName + i, quint8(rng.bounded(161)));
     return image;
 }
 

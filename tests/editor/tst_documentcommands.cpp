@@ -1,8 +1,10 @@
 #include "configfile.h"
 #include "configimage.h"
 #include "mainwindow.h"
+#include "queueddialogs.h"
 #include "startupfile.h"
 #include "testfiles.h"
+#include "testwidgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -12,26 +14,10 @@
 
 namespace {
 
-// The file dialogs answer from queues; an empty queue is a cancelled dialog.
-class TestWindow : public MainWindow
-{
-public:
-    QStringList openAnswers;
-    QStringList saveAnswers;
+using TestWindow = QueuedDialogsWindow;
 
-protected:
-    QString askOpenFileName() override { return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst(); }
-    QString askSaveFileName() override { return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst(); }
-};
-
-// What a user sees of a message box: title, icon, buttons and text.
-QStringList seen(QMessageBox::Icon icon, QMessageBox::StandardButtons buttons, const QString &text)
-{
-    return {QStringLiteral("Внимание"), QString::number(icon), QString::number(buttons), text};
-}
-
-const QStringList Prompt = seen(QMessageBox::Information, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                QStringLiteral("Сохранить изменение в файле"));
+const QString Prompt = boxSeen(QMessageBox::Information, QStringLiteral("Сохранить изменение в файле"),
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
 
 // The defaults; another marker tells the image apart.
 ConfigImage defaults(quint8 marker = ConfigImage::DefaultMarker)
@@ -56,28 +42,12 @@ class TestDocumentCommands : public QObject
 
     QTemporaryDir *dir = nullptr;
     QString path(const QString &name) const { return QDir(dir->path()).filePath(name); }
-    // Every modal box is answered and kept, so none can hang a test.
-    QTimer boxTimer;
-    QList<QStringList> boxes;
-    QMessageBox::StandardButton answer = QMessageBox::Ok;
+    BoxAnswerer boxes;
 
 private slots:
-    void initTestCase()
-    {
-        connect(&boxTimer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            boxes << QStringList{box->windowTitle(), QString::number(box->icon()),
-                                 QString::number(box->standardButtons()), box->text()};
-            (box->button(answer) ? box->button(answer) : box->buttons().value(0))->click();
-        });
-        boxTimer.start(10);
-    }
-
     void init()
     {
-        boxes.clear();
+        boxes.seen.clear();
         StartupFile::setName(QString());
         dir = new QTemporaryDir;
     }
@@ -129,24 +99,25 @@ private slots:
         window.modified = true;
         const ConfigImage edited = window.configImage();
         window.openAnswers << (open.isEmpty() ? open : path(open));
-        answer = QMessageBox::StandardButton(reply);
+        boxes.answer = QMessageBox::StandardButton(reply);
 
         const bool closed = command == "close" && window.close();
         if (command != "close")
             command == "new" ? window.NewFile() : window.OpenFile();
 
         const QString why = QDir::toNativeSeparators(QString(failure).replace("@", dir->path()));
-        const QList<QStringList> seenBoxes = {Prompt, seen(QMessageBox::Critical, QMessageBox::Ok, why)};
-        QCOMPARE(boxes, seenBoxes.mid(0, failure.isEmpty() ? 1 : 2));
+        QCOMPARE(boxes.seen, QStringList({Prompt, boxSeen(QMessageBox::Critical, why)}).mid(0, failure.isEmpty() ? 1 : 2));
         const bool saved = reply == QMessageBox::Yes && failure.isEmpty();
         QCOMPARE(readAll(path("sub/current.vlr")).left(2850) == settings(edited), saved);
         QCOMPARE(closed, command == "close" && goesOn);
-        const QString name = !goesOn || command == "close" ? path("sub/current.vlr")
-                             : command == "open" ? path("other.vlr") : QString();
-        QCOMPARE(window.currentFileName(), name);
+        // The file and configuration each command leaves; one that does not go on leaves the window's.
+        struct Left { QString name; ConfigImage image; };
+        const Left kept{path("sub/current.vlr"), edited};
+        const QMap<QString, Left> leaves{{"new", {QString(), defaults()}}, {"open", {path("other.vlr"), other}}};
+        const auto left = goesOn ? leaves.value(command, kept) : kept;
+        QCOMPARE(window.currentFileName(), left.name);
         QCOMPARE(window.modified, !goesOn || (command == "close" && !saved));
-        const ConfigImage expected = !goesOn || command == "close" ? edited : command == "open" ? other : defaults();
-        QCOMPARE(settings(window.configImage()), settings(expected));
+        QCOMPARE(settings(window.configImage()), settings(left.image));
     }
 
     // Save asks for a name only while there is none; Save as always asks.
@@ -154,7 +125,7 @@ private slots:
     {
         TestWindow window;
         window.modified = true;
-        answer = QMessageBox::Yes;
+        boxes.answer = QMessageBox::Yes;
         QVERIFY(!window.close()); // the save dialog is cancelled: the window stays
         QVERIFY(window.modified && window.currentFileName().isEmpty());
         window.saveAnswers << path("good.vlr") << path("absent/bad.vlr");
@@ -169,7 +140,7 @@ private slots:
         window.modified = true;
         window.SaveAlFile(); // fails
         window.SaveAlFile(); // cancelled
-        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes.seen.size(), 2);
         QVERIFY(window.modified);
         QCOMPARE(window.currentFileName(), path("good.vlr"));
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"good.vlr"}));
@@ -215,7 +186,7 @@ private slots:
         QVERIFY(QDir::setCurrent(dir->path()));
         TestWindow window;
         QDir::setCurrent(previous);
-        QVERIFY(boxes.isEmpty() && !window.modified);
+        QVERIFY(boxes.seen.isEmpty() && !window.modified);
         QCOMPARE(window.currentFileName(), loads ? name : QString());
         QVERIFY(window.configImage() == (loads ? stored : defaults()));
         window.NewFile();

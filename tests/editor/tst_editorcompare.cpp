@@ -4,8 +4,10 @@
 #include "configdiff.h"
 #include "configfile.h"
 #include "mainwindow.h"
+#include "queueddialogs.h"
 #include "simharness.h"
 #include "testfiles.h"
+#include "testimages.h"
 #include "testwidgets.h"
 
 #include <QtTest>
@@ -14,30 +16,12 @@
 namespace {
 
 const QString MissingPort = QStringLiteral("/nonexistent/ttyTarvikCompare");
-const struct { ConfigImage::Block block; int first; } Blocks[] = {
-    {ConfigImage::Main, 0}, {ConfigImage::Phone, 1999}, {ConfigImage::Clock, 2999}};
 
-class TestWindow : public MainWindow
-{
-public:
-    QStringList openAnswers;
-    QStringList compareAnswers;
+using TestWindow = QueuedDialogsWindow;
 
-protected:
-    QString askOpenFileName() override { return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst(); }
-    QString askCompareFileName() override
-    {
-        return compareAnswers.isEmpty() ? QString() : compareAnswers.takeFirst();
-    }
-};
-
-// "1" or "0" for each of actionSettings, actionRead, actionWrite, actionCompare.
 QString transferActions(QObject &window)
 {
-    QString states;
-    for (const char *name : {"actionSettings", "actionRead", "actionWrite", "actionCompare"})
-        states += child<QAction>(window, name)->isEnabled() ? '1' : '0';
-    return states;
+    return enabledActions(window, {"actionSettings", "actionRead", "actionWrite", "actionCompare"});
 }
 
 // What the dialog shows: its title, its headers, then one line per row or
@@ -63,22 +47,9 @@ QStringList dialogRows(MainWindow &window)
     return rows;
 }
 
-void putIntoController(SimHarness &sim, const ConfigImage &image)
-{
-    sim.state([&](ControllerState &state) {
-        for (const auto &b : Blocks)
-            for (int k = 0; k < ConfigImage::registerCount(b.block); ++k)
-                state.setHolding(b.first + k, image.reg(b.block, k));
-    });
-}
-
 ConfigImage randomImage(QRandomGenerator &random, int mode)
 {
-    ConfigImage image;
-    for (quint8 &byte : image.MainBlock)
-        byte = quint8(random.bounded(256));
-    for (quint8 &byte : image.PhoneBlock)
-        byte = quint8(random.bounded(256));
+    ConfigImage image = randomBytesImage(random);
     for (int slot = 0; slot < ConfigImage::PhoneCount; ++slot) // short lengths as well as long ones
         image.PhoneBlock[181 + 2 * slot] = quint8(slot % 2 ? 0 : random.bounded(256));
     image.setWord(ConfigImage::PollingMode, quint16(mode));
@@ -93,8 +64,7 @@ class TestEditorCompare : public QObject
 
     QTemporaryDir dir;
     QRandomGenerator random{20261206};
-    QTimer boxTimer;
-    QStringList boxes; // "title|icon|text" of every modal box, answered so none hangs a test
+    BoxAnswerer boxes;
 
     QString path(const QString &name) const { return QDir(dir.path()).filePath(name); }
 
@@ -121,16 +91,9 @@ private slots:
         QVERIFY(dir.isValid());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
         useStoredPort(MissingPort);
-        connect(&boxTimer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes << box->windowTitle() + '|' + QString::number(box->icon()) + '|' + box->text();
-                (box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok) : box->buttons().value(0))->click();
-            }
-        });
-        boxTimer.start(10);
     }
 
-    void init() { boxes.clear(); }
+    void init() { boxes.seen.clear(); }
 
     // Every field ConfigDiff names is a cell, box or field of the window under
     // the same header or label, showing the same text; and the other way round.
@@ -200,7 +163,7 @@ private slots:
         prepare(window, "window.vlr");
         child<QAction>(window, "actionWrite")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("1111"), 30000);
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(boxes.seen.isEmpty());
 
         const ConfigImage before = window.configImage();
         ConfigImage changed = before;
@@ -210,7 +173,7 @@ private slots:
         changed.setPhoneNumber(2, "+380");
         changed.setByte(2595, quint8(~changed.byte(2595))); // unused
         changed.ClockBlock[1] = quint8((changed.ClockBlock[1] + 7) % 60);
-        putIntoController(sim, changed);
+        sim.state([&](ControllerState &state) { state.setConfig(changed); });
 
         auto *progress = child<QProgressBar>(window, "progressBar");
         int highest = 0;
@@ -221,7 +184,7 @@ private slots:
         QVERIFY(progress->isVisible() && progress->maximum() == 21);
         QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("1111"), 30000);
         QCOMPARE(highest, 21);
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(dialogRows(window), QStringList({
             "Сравнение с контроллером", "Параметр | В окне | В контроллере",
             "Дискретный вход 5: Задержка: 0.2 -> 0.4",
@@ -263,8 +226,7 @@ private slots:
         const ConfigImage before = window.configImage();
         sim.setSilent(true);
         child<QAction>(window, "actionCompare")->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 30000);
-        QCOMPARE(boxes.first(), QString("Внимание|%1|Ошибка чтения данных").arg(QMessageBox::Critical));
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen, QStringList(boxSeen(QMessageBox::Critical, "Ошибка чтения данных")), 30000);
         QCOMPARE(transferActions(window), QString("1111"));
         QVERIFY(!child<QProgressBar>(window, "progressBar")->isVisible());
         QVERIFY(!window.compareDialog());
@@ -300,13 +262,13 @@ private slots:
 
         // Open's message for a file that cannot be loaded; the last comparison stays.
         for (const QString &bad : {path("short.vlr"), path("missing.vlr")}) {
-            boxes.clear();
+            boxes.seen.clear();
             ConfigImage scratch;
             QString openError;
             QVERIFY(!ConfigFile::load(bad, &scratch, &openError));
             window.compareAnswers << bad;
             child<QAction>(window, "actionCompareFile")->trigger();
-            QCOMPARE(boxes, QStringList({QString("Внимание|%1|%2").arg(QMessageBox::Critical).arg(openError)}));
+            QCOMPARE(boxes.seen, QStringList(boxSeen(QMessageBox::Critical, openError)));
             QCOMPARE(dialogRows(window).last(), QString("Различий нет"));
         }
         window.compareAnswers.clear(); // a cancelled file dialog

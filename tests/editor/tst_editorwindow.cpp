@@ -3,8 +3,10 @@
 #include "configfile.h"
 #include "finishingdialog.h"
 #include "mainwindow.h"
+#include "queueddialogs.h"
 #include "simharness.h"
 #include "testfiles.h"
+#include "testimages.h"
 #include "testwidgets.h"
 
 #include <QtTest>
@@ -17,43 +19,25 @@ namespace {
 
 const QString MissingPort = QStringLiteral("/nonexistent/ttyTarvikWindow");
 const QString SimWriting = QStringLiteral("Данные отправлены! Идет запись номеров телефона на SIM карту");
-const struct { ConfigImage::Block block; int first; } Blocks[] = {
-    {ConfigImage::Main, 0}, {ConfigImage::Phone, 1999}, {ConfigImage::Clock, 2999}};
 
-// "1" or "0" for each of actionSettings, actionRead, actionWrite.
 QString transferActions(QObject &window)
 {
-    QString states;
-    for (const char *name : {"actionSettings", "actionRead", "actionWrite"})
-        states += child<QAction>(window, name)->isEnabled() ? '1' : '0';
-    return states;
+    return enabledActions(window, {"actionSettings", "actionRead", "actionWrite"});
 }
 
 // Every shown field holds a code the window can show, the hidden bytes are
 // random: refresh then gather must give the image back.
 ConfigImage shownImage(QRandomGenerator &random, int mode)
 {
-    ConfigImage image;
-    for (quint8 &byte : image.MainBlock)
-        byte = quint8(random.bounded(256));
+    ConfigImage image = randomShownImage(random, mode);
     for (quint8 &byte : image.PhoneBlock)
         byte = quint8(random.bounded(256));
-    const struct { int offset, count, range; } fields[] = {
-        {ConfigImage::Thres1Relay, 252, 5}, {ConfigImage::Thres2Relay, 252, 5}, {ConfigImage::FireRelay, 252, 5},
-        {ConfigImage::DefectRelay, 252, 5}, {ConfigImage::ValveStateRelay, 252, 5}, {ConfigImage::InputRelay, 24, 5},
-        {ConfigImage::Thres1Valve, 252, 252}, {ConfigImage::Thres2Valve, 252, 252}, {ConfigImage::FireValve, 252, 252},
-        {ConfigImage::DefectValve, 252, 252}, {ConfigImage::InputValve, 24, 252}, {ConfigImage::ValveType, 1, 2}};
-    for (const auto &f : fields)
-        for (int i = 0; i < f.count; ++i)
-            image.setByte(f.offset + i, quint8(random.bounded(f.range)));
-    for (int i = 0; i < ConfigImage::InputCount; ++i) { // of a repeated name, a gather finds the first
+    for (int i = 0; i < ConfigImage::InputCount; ++i) // of a repeated name, a gather finds the first
         image.setByte(ConfigImage::InputName + i, quint8(ConfigImage::inputNameCode(
                                                       ConfigImage::inputNameText(random.bounded(161)))));
-        image.setWord(ConfigImage::InputDelay + 2 * i, quint16(20 * random.bounded(51)));
-    }
-    image.setWord(ConfigImage::PollingMode, quint16(mode));
     for (int slot = 0; slot < ConfigImage::PhoneCount; ++slot) { // file bytes go back as they came
-        QByteArray number = slot == 1 ? "\xC0\xFF" : random.bounded(2) ? "+" : "";
+        const char *const starts[] = {"", "+"};
+        QByteArray number = slot == 1 ? "\xC0\xFF" : starts[random.bounded(2)];
         for (int digits = random.bounded(13); digits > 0; --digits)
             number += char('0' + random.bounded(10));
         image.setPhoneNumber(slot, number);
@@ -72,17 +56,10 @@ ConfigImage readInto(const ConfigImage &window, ConfigImage controller)
     return controller;
 }
 
-// Answers the save prompt with No, the open dialog with openAnswer and
-// cancels the save dialog, counting how often it was asked.
-class AnsweringWindow : public MainWindow
+// Answers the save prompt with No.
+class AnsweringWindow : public QueuedDialogsWindow
 {
-public:
-    QString openAnswer;
-    int saveDialogs = 0;
-
 protected:
-    QString askOpenFileName() override { return openAnswer; }
-    QString askSaveFileName() override { ++saveDialogs; return QString(); }
     QMessageBox::StandardButton askSaveChanges() override { return QMessageBox::No; }
 };
 
@@ -94,8 +71,7 @@ class TestEditorWindow : public QObject
 
     QTemporaryDir storeDir;
     QRandomGenerator random{20240521};
-    QTimer boxTimer;
-    QStringList boxes; // "title|icon|text" of every modal box, answered so none hangs a test
+    BoxAnswerer boxes;
 
     // A store and port list of the test's own: the simulator or a missing path.
     void useStoredPort(const QString &path) { setStoredPort(path, {path, MissingPort}); }
@@ -106,16 +82,9 @@ private slots:
         QVERIFY(storeDir.isValid());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, storeDir.path());
         useStoredPort(MissingPort);
-        connect(&boxTimer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes << box->windowTitle() + '|' + QString::number(box->icon()) + '|' + box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        boxTimer.start(10);
     }
 
-    void init() { boxes.clear(); }
+    void init() { boxes.seen.clear(); }
 
     // The defaults shown at start, and images of every code the window can
     // show, gather back as they were. A mode other than 0 shows and stores as
@@ -244,8 +213,8 @@ private slots:
         child<QAction>(window, "actionRead")->trigger();
         QCOMPARE(transferActions(window), QString("000"));
         QVERIFY(progress->isVisible() && progress->maximum() == 21 && window.modified);
-        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 10000);
-        QCOMPARE(boxes.first(), QString("Внимание|%1|Ошибка открытия порта!\n Опрос завершен.").arg(QMessageBox::Critical));
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, 10000);
+        QCOMPARE(boxes.seen.first(), boxSeen(QMessageBox::Critical, "Ошибка открытия порта!\n Опрос завершен."));
         QCOMPARE(transferActions(window), QString("111"));
         QVERIFY(!progress->isVisible() && progress->value() == 0);
     }
@@ -258,11 +227,7 @@ private slots:
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
         useStoredPort(sim.devicePath());
         const ConfigImage controller = shownImage(random, 1);
-        sim.state([&](ControllerState &state) {
-            for (const auto &b : Blocks)
-                for (int k = 0; k < ConfigImage::registerCount(b.block); ++k)
-                    state.setHolding(b.first + k, controller.reg(b.block, k));
-        });
+        sim.state([&](ControllerState &state) { state.setConfig(controller); });
         MainWindow window;
         child<QCheckBox>(window, "checkBox")->setChecked(false);
         auto *progress = child<QProgressBar>(window, "progressBar");
@@ -292,10 +257,8 @@ private slots:
         QVERIFY(!window.modified && window.statusBar()->currentMessage().startsWith("Данные отправлены"));
         QCOMPARE(image.phoneNumber(0), QString("+79001234567"));
         QCOMPARE(image.byte(ConfigImage::FireRelay + 250), quint8(2));
-        const ControllerState state = sim.stateCopy();
-        for (const auto &b : Blocks)
-            for (int k = 0; k < ConfigImage::registerCount(b.block); ++k)
-                QCOMPARE(state.holding(b.first + k), image.reg(b.block, k));
+        const ConfigImage written = sim.stateCopy().config();
+        QVERIFY(readInto(written, image) == written);
     }
 
     // New or Open while a read is on the wire: the result is shown as a
@@ -325,7 +288,7 @@ private slots:
         sim.state([&](ControllerState &state) { state.setConfig(controller); });
         sim.setDelay(60); // keeps the read on the wire for a second or more
         AnsweringWindow window;
-        window.openAnswer = name;
+        window.openAnswers << name;
         child<QCheckBox>(window, "checkBox")->setChecked(false);
         const auto replace = [&] { command == "new" ? window.NewFile() : window.OpenFile(); };
         if (!duringRead)
@@ -339,7 +302,7 @@ private slots:
             QCOMPARE(transferActions(window), QString("000")); // the read goes on
         }
         QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("111"), 30000);
-        QVERIFY(boxes.isEmpty() && window.modified);
+        QVERIFY(boxes.seen.isEmpty() && window.modified);
         QCOMPARE(window.currentFileName(), duringRead ? QString() : name);
         const ConfigImage expected = readInto(window.configImage(), controller);
         QVERIFY(window.configImage() == expected);
@@ -375,7 +338,7 @@ private slots:
         child<QAction>(window, "actionWrite")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("111"), 30000);
         QCOMPARE(window.statusBar()->currentMessage(), QString("Не удалось записать номера телефонов на SIM карту"));
-        QVERIFY(boxes.isEmpty() && !child(window, "progressBar")->isVisible());
+        QVERIFY(boxes.seen.isEmpty() && !child(window, "progressBar")->isVisible());
         const ConfigImage controller = sim.stateCopy().config();
         QVERIFY(readInto(controller, window.configImage()) == controller);
     }
@@ -409,7 +372,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 30000);
         ticks.stop();
         QCOMPARE(window.statusBar()->currentMessage(), QString("Готово"));
-        QVERIFY(!window.findChild<FinishingDialog *>() && boxes.isEmpty());
+        QVERIFY(!window.findChild<FinishingDialog *>() && boxes.seen.isEmpty());
         qInfo("longest pause of the event loop during the close: %lld ms", longest);
         QVERIFY2(longest < 1000, qPrintable(QString("%1 ms").arg(longest)));
     }
@@ -444,7 +407,7 @@ private slots:
         window.Timer();
         QVERIFY(window.statusBar()->currentMessage() == " " && progress->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("111"), 30000);
-        QVERIFY(boxes.isEmpty() && !progress->isVisible());
+        QVERIFY(boxes.seen.isEmpty() && !progress->isVisible());
         QCOMPARE(shown, QVector<bool>(21 + 24, true));
     }
 };

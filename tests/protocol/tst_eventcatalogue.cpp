@@ -11,13 +11,19 @@ QString pad(const QString &name)
     return name.leftJustified(40, QLatin1Char(' '));
 }
 
-// The only Latin letters of entry n. A stray Latin or Cyrillic look-alike
-// breaks inputNameCode against files and the console's texts.
+// The entries with Latin letters, and those letters; every other entry has none.
+// A stray Latin or Cyrillic look-alike breaks inputNameCode against files and the console's texts.
+const struct { int first, last; const char *letters; } latinEntries[] = {
+    {0, 1, "CH"}, {107, 107, "CH"}, {2, 3, "CO"}, {108, 108, "CO"},
+    {95, 101, "P"}, {103, 105, "P"}, {168, 173, "P"}, {164, 167, "T"}};
+
 QString latinLetters(int n)
 {
-    const bool p = (n >= 95 && n <= 105 && n != 102) || (n >= 168 && n <= 173);
-    return n <= 1 || n == 107 ? "CH" : n <= 3 || n == 108 ? "CO" : p ? "P"
-            : n >= 164 && n <= 167 ? "T" : "";
+    for (const auto &entry : latinEntries) {
+        if (n >= entry.first && n <= entry.last)
+            return entry.letters;
+    }
+    return QString();
 }
 
 } // namespace

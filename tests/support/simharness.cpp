@@ -10,11 +10,3 @@ SimHarness::SimHarness(int slaveAddress, int baudRate)
     if (!ready)
         error = QStringLiteral("the simulator thread did not start");
 }
-
-void SimHarness::setHoldings(int address, const QVector<quint16> &values)
-{
-    state([&](ControllerState &s) {
-        for (int i = 0; i < values.size(); ++i)
-            s.setHolding(address + i, values.at(i));
-    });
-}

@@ -1,6 +1,7 @@
 #ifndef SIMHARNESS_H
 #define SIMHARNESS_H
 
+#include "alarmtype.h"
 #include "controllerstate.h"
 #include "faultplan.h"
 #include "requestrecord.h"
@@ -9,6 +10,15 @@
 
 #include <QString>
 #include <QVector>
+
+// Events as the programs' readers deliver them.
+inline QVector<AlarmType> alarmsOf(const QVector<SimEvent> &events)
+{
+    QVector<AlarmType> alarms;
+    for (const SimEvent &e : events)
+        alarms.append({e.source, e.code, e.year, e.month, e.day, e.hour, e.minute, e.second});
+    return alarms;
+}
 
 // A controller simulator for a test: the constructor opens a new
 // pseudo-terminal and serves it from a background thread; the destructor stops
@@ -30,7 +40,6 @@ public:
     bool isReady() const { return ready; }       // false: see errorString()
     QString errorString() const { return error; }
     QString devicePath() const { return path; }  // e.g. /dev/pts/7
-    Simulator &simulator() { return sim; }
 
     // Run f(ControllerState &) or f(FaultPlan &) under the simulator's lock.
     template <typename F>
@@ -42,8 +51,6 @@ public:
     // Registers, without the controller's side effects.
     quint16 holding(int address) const { return stateCopy().holding(address); }
     void setHolding(int address, quint16 value) { state([&](auto &s) { s.setHolding(address, value); }); }
-    void setHoldings(int address, const QVector<quint16> &values);
-    quint16 input(int address) const { return stateCopy().input(address); }
     // Overrides a computed input register; 1039/1040 set the status word.
     void setInput(int address, quint16 value) { state([&](auto &s) { s.setInput(address, value); }); }
 

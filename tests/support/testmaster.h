@@ -18,9 +18,7 @@ public:
     TestMaster &operator=(const TestMaster &) = delete;
 
     bool isOpen() const { return open; }
-    modbus_t *context() const { return ctx; }
     void setResponseTimeout(int milliseconds);
-    void setSlave(int slaveAddress) { modbus_set_slave(ctx, slaveAddress); }
 
     // -1 on failure, as libmodbus; lastError() then holds errno.
     int readHolding(int address, int count, quint16 *dest);

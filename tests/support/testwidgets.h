@@ -1,12 +1,19 @@
 #ifndef TESTWIDGETS_H
 #define TESTWIDGETS_H
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QByteArray>
+#include <QMessageBox>
 #include <QObject>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
+
+#include <initializer_list>
 
 // The named child of a window; a missing one ends the test program at once,
 // since every later step would only fail for the same reason.
@@ -18,6 +25,43 @@ T *child(const QObject &parent, const QString &name = QString())
         qFatal("no child %s", qPrintable(name));
     return found;
 }
+
+// "1" or "0" for each named action, in order: which commands a window offers.
+inline QString enabledActions(const QObject &window, std::initializer_list<const char *> names)
+{
+    QString states;
+    for (const char *name : names)
+        states += child<QAction>(window, name)->isEnabled() ? '1' : '0';
+    return states;
+}
+
+// "Внимание|icon|buttons|text": what a user sees of one of the programs' boxes.
+inline QString boxSeen(QMessageBox::Icon icon, const QString &text,
+                       QMessageBox::StandardButtons buttons = QMessageBox::Ok)
+{
+    return QStringLiteral("Внимание|%1|%2|%3").arg(int(icon)).arg(int(buttons)).arg(text);
+}
+
+// Answers every modal box as it comes (with `answer`, or its first button), so
+// none can hang a test, and keeps what each showed as boxSeen() words it.
+struct BoxAnswerer : QTimer
+{
+    QStringList seen;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+
+    BoxAnswerer()
+    {
+        connect(this, &QTimer::timeout, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen << box->windowTitle() + '|' + QString::number(box->icon()) + '|'
+                        + QString::number(box->standardButtons()) + '|' + box->text();
+            (box->button(answer) ? box->button(answer) : box->buttons().value(0))->click();
+        });
+        start(10);
+    }
+};
 
 // The link choice a program finds in its store (the test's own, see
 // QSettings::setPath) and the ports its settings dialog lists.
