@@ -10,8 +10,8 @@ cmake --build "$build" --target TarvikSim tarvik_screenshot_editor tarvik_screen
 out=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-shots.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 TARVIK_SHOT_DIR=$out \
-TARVIK_DEMO_EDITOR=$build/tests/tarvik_screenshot_editor \
-TARVIK_DEMO_CONSOLE=$build/tests/tarvik_screenshot_console \
+TARVIK_DEMO_EDITOR=$build/tools/tarvik_screenshot_editor \
+TARVIK_DEMO_CONSOLE=$build/tools/tarvik_screenshot_console \
 BUILD_DIR=$build \
     xvfb-run -a -s "-screen 0 1366x768x24" ./scripts/demo.sh
 mkdir -p docs
