@@ -8,6 +8,7 @@
 // The log table sits on the hidden tab (append cost alone); the current table
 // is on screen (append, selection, scrolling and painting).
 #include "alarmsound.h"
+#include "benchtiming.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -103,8 +104,7 @@ void runTable(MainWindow &window, bool current, int rows, int burst)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::preferOffscreen();
     QApplication app(argc, argv);
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
     if (rows <= 0) {

@@ -39,8 +39,7 @@ ConfigImage everythingDifferent()
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::preferOffscreen();
     QApplication app(argc, argv);
     QTextStream out(stdout);
 

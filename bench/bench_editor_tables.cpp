@@ -85,8 +85,7 @@ Timing median(const std::function<void()> &step, const std::function<void()> &pr
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::preferOffscreen();
     QApplication app(argc, argv);
     QTextStream out(stdout);
 

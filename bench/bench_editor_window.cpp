@@ -44,8 +44,7 @@ T *child(QObject &window, const char *name)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::preferOffscreen();
     QApplication app(argc, argv);
     QTextStream out(stdout);
     out.setCodec("UTF-8");

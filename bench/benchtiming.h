@@ -17,6 +17,13 @@
 
 namespace bench {
 
+// Windows draw offscreen unless the caller names a platform (xcb to watch them).
+inline void preferOffscreen()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 struct Timing {
     double call;    // the operation itself
     double repaint; // the window catching up on the events it caused
