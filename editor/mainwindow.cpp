@@ -625,9 +625,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::beginFinishing()
 {
-    worker->requestStop();
-    worker->setMode(MyThread::NoTransfer);
-    worker->resume();
+    worker->requestStop(); // also clears the mode: nothing starts after this transfer
     finishingBox = new FinishingDialog(
         transferStage + QLatin1Char('\n')
             + tr("Программа закроется, как только обмен с контроллером завершится."),
