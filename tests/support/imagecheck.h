@@ -6,6 +6,8 @@
 #include "configfile.h"
 #include "mainwindow.h"
 
+#include <QCheckBox>
+
 namespace ImageCheck {
 
 // Every code -> text a refresh makes gives the list's text for the code, or
@@ -50,9 +52,15 @@ inline QString checkTexts(const ConfigImage &image)
 }
 
 // Shown in the window and stored back twice: the first pass may clamp codes
-// to what the window offers, after that nothing may move.
+// to what the window offers, after that nothing may move. The editors must
+// not follow the computer's clock here, or a second ticking between the
+// passes would move the clock bytes.
 inline QString checkRefreshIsStable(MainWindow &window, const ConfigImage &image)
 {
+    QCheckBox *systemTime = window.findChild<QCheckBox *>(QStringLiteral("checkBox"));
+    if (!systemTime)
+        return QStringLiteral("no system time box");
+    systemTime->setChecked(false);
     QByteArray passes[2];
     window.configImage() = image;
     for (QByteArray &bytes : passes) {
