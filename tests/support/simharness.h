@@ -51,8 +51,6 @@ public:
     // Registers, without the controller's side effects.
     quint16 holding(int address) const { return stateCopy().holding(address); }
     void setHolding(int address, quint16 value) { state([&](auto &s) { s.setHolding(address, value); }); }
-    // Overrides a computed input register; 1039/1040 set the status word.
-    void setInput(int address, quint16 value) { state([&](auto &s) { s.setInput(address, value); }); }
 
     // Events and status word.
     void addCurrentEvent(const SimEvent &event, bool alsoLog = true)
@@ -63,11 +61,7 @@ public:
     void clearCurrentEvents() { state([](auto &s) { s.clearCurrentEvents(); }); }
     void setStatusWord(quint32 value) { state([&](auto &s) { s.setStatusWord(value); }); }
 
-    // Handshake behaviours (see ControllerState); stage 0..2, reads may be ControllerState::Never.
-    void setCommitReadsBeforeClear(int stage, int reads)
-    {
-        state([&](auto &s) { s.setCommitReadsBeforeClear(stage, reads); });
-    }
+    // Handshake behaviours (see ControllerState).
     void setSimCard(const ControllerState::SimCard &card) { state([&](auto &s) { s.setSimCard(card); }); }
     void setAckFrozen(ControllerState::EventList list, bool frozen)
     {
@@ -75,8 +69,6 @@ public:
     }
 
     // Line faults (see FaultPlan).
-    void dropNext(int requests) { faults([&](auto &f) { f.dropNext(requests); }); }
-    void breakCrcOfNext(int answers) { faults([&](auto &f) { f.breakCrcOfNext(answers); }); }
     void setDelay(int milliseconds) { faults([&](auto &f) { f.setDelay(milliseconds); }); }
     void setSilent(bool on) { faults([&](auto &f) { f.setSilent(on); }); }
     void failRange(int function, int first, int last, int times, bool silent = true)
