@@ -3,8 +3,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include <cerrno>
-
 #include <poll.h>
 #include <unistd.h>
 
@@ -23,37 +21,6 @@ TestMaster::~TestMaster()
         modbus_close(ctx);
     if (ctx)
         modbus_free(ctx);
-}
-
-void TestMaster::setResponseTimeout(int milliseconds)
-{
-    modbus_set_response_timeout(ctx, uint32_t(milliseconds / 1000), uint32_t((milliseconds % 1000) * 1000));
-}
-
-int TestMaster::track(int result)
-{
-    error = result < 0 ? errno : 0;
-    return result;
-}
-
-int TestMaster::readHolding(int address, int count, quint16 *dest)
-{
-    return track(modbus_read_registers(ctx, address, count, dest));
-}
-
-int TestMaster::readInput(int address, int count, quint16 *dest)
-{
-    return track(modbus_read_input_registers(ctx, address, count, dest));
-}
-
-int TestMaster::writeSingle(int address, quint16 value)
-{
-    return track(modbus_write_register(ctx, address, value));
-}
-
-int TestMaster::writeMultiple(int address, int count, const quint16 *src)
-{
-    return track(modbus_write_registers(ctx, address, count, src));
 }
 
 QVector<quint16> TestMaster::holding(int address, int count)
