@@ -1,12 +1,13 @@
 #include "configfile.h"
 #include "configimage.h"
 #include "testfiles.h"
+#include "testimages.h"
 
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
-#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -41,19 +42,11 @@ struct FileSizeLimit
 // root acts as "nobody" (the saved id lets it come back).
 struct UnprivilegedUser
 {
-    bool ok = true;
-    UnprivilegedUser()
-    {
-        if (geteuid() != 0)
-            return;
-        const passwd *nobody = getpwnam("nobody");
-        const uid_t uid = nobody ? nobody->pw_uid : 65534;
-        const gid_t gid = nobody ? nobody->pw_gid : 65534;
-        ok = setresgid(gid, gid, 0) == 0 && setresuid(uid, uid, 0) == 0;
-    }
+    const bool root = geteuid() == 0;
+    const bool ok = !root || (setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0);
     ~UnprivilegedUser()
     {
-        if (getuid() != 0 && setresuid(0, 0, 0) == 0)
+        if (root && setresuid(0, 0, 0) == 0)
             setresgid(0, 0, 0);
     }
 };
@@ -70,7 +63,11 @@ class TestConfigFile : public QObject
 
 private slots:
     void init() { dir = new QTemporaryDir; QVERIFY(dir->isValid()); }
-    void cleanup() { delete dir; }
+    void cleanup()
+    {
+        QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        delete dir;
+    }
 
     // The file is the three blocks back to back; loading overwrites every byte.
     void roundTripKeepsBlockOrder()
@@ -113,8 +110,7 @@ private slots:
         const QByteArray bytes = randomBytes(7, qMax(size, 0));
         QVERIFY(size != -2 || QDir(dir->path()).mkdir(name));
         QVERIFY(size < 0 || (writeFile(path(name), bytes) && QFile::setPermissions(path(name), QFile::ReadOwner)));
-        ConfigImage image;
-        ConfigFile::fromBytes(randomBytes(41), &image);
+        ConfigImage image = patternedImage();
         const ConfigImage before = image;
         QString error;
         QCOMPARE(ConfigFile::load(path(name), &image, &error), text.isEmpty());
@@ -147,8 +143,7 @@ private slots:
         QFETCH(QString, text);
         const QByteArray old(3000, '\x33');
         QVERIFY(writeFile(path("old.vlr"), old) && QDir(dir->path()).mkdir("folder"));
-        ConfigImage image;
-        ConfigFile::fromBytes(randomBytes(81), &image);
+        const ConfigImage image = patternedImage();
         QString error;
         bool ok = false;
         {
@@ -175,39 +170,27 @@ private slots:
         const QByteArray old(3000, '\x33');
         QVERIFY(QDir(dir->path()).mkdir("locked") && writeFile(locked + "/old.vlr", old)
                 && writeFile(locked + "/readonly.vlr", old));
-        const auto everyone = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther
-                              | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-        const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
-        const auto writable = readable | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-        QVERIFY(QFile::setPermissions(dir->path(), everyone | QFile::WriteOwner)
-                && QFile::setPermissions(locked, everyone)
-                && QFile::setPermissions(locked + "/old.vlr", writable)
-                && QFile::setPermissions(locked + "/readonly.vlr", readable));
-        ConfigImage image;
-        ConfigFile::fromBytes(randomBytes(91), &image);
-        QString inPlace, shortWrite, created, readOnly;
-        QByteArray written;
-        bool saved = false;
-        bool shortSaved = true;
+        const auto mode = [](const QString &path, mode_t bits) {
+            return chmod(QFile::encodeName(path).constData(), bits) == 0;
+        };
+        QVERIFY(mode(dir->path(), 0755) && mode(locked, 0555) && mode(locked + "/old.vlr", 0666)
+                && mode(locked + "/readonly.vlr", 0444));
+        const ConfigImage image = patternedImage();
+        const UnprivilegedUser user;
+        QVERIFY2(user.ok, "cannot leave root for an unprivileged user");
+        QString error;
+        QVERIFY2(ConfigFile::save(locked + "/old.vlr", image, &error), qPrintable(error));
+        QCOMPARE(readAll(locked + "/old.vlr"), ConfigFile::toBytes(image));
         {
-            const UnprivilegedUser user;
-            QVERIFY2(user.ok, "cannot leave root for an unprivileged user");
-            saved = ConfigFile::save(locked + "/old.vlr", image, &inPlace);
-            written = readAll(locked + "/old.vlr");
-            {
-                const FileSizeLimit limit(1000);
-                shortSaved = ConfigFile::save(locked + "/old.vlr", image, &shortWrite);
-            }
-            QVERIFY(!ConfigFile::save(locked + "/new.vlr", image, &created));
-            QVERIFY(!ConfigFile::save(locked + "/readonly.vlr", image, &readOnly));
+            const FileSizeLimit limit(1000);
+            QVERIFY(!ConfigFile::save(locked + "/old.vlr", image, &error));
         }
-        QVERIFY(QFile::setPermissions(locked, everyone | QFile::WriteOwner));
-        QVERIFY2(saved, qPrintable(inPlace));
-        QCOMPARE(written, ConfigFile::toBytes(image));
-        QVERIFY(!shortSaved && shortWrite.startsWith("Не удалось сохранить файл"));
+        QVERIFY(error.startsWith("Не удалось сохранить файл"));
         const QString failed = QString("Не удалось сохранить файл «%1/%2»: %3.").arg(QDir::toNativeSeparators(locked));
-        QCOMPARE(created, failed.arg("new.vlr", QString("нет прав на запись в папку «%1»").arg(QDir::toNativeSeparators(locked))));
-        QCOMPARE(readOnly, failed.arg("readonly.vlr", "файл защищён от записи"));
+        QVERIFY(!ConfigFile::save(locked + "/new.vlr", image, &error));
+        QCOMPARE(error, failed.arg("new.vlr", QString("нет прав на запись в папку «%1»").arg(QDir::toNativeSeparators(locked))));
+        QVERIFY(!ConfigFile::save(locked + "/readonly.vlr", image, &error));
+        QCOMPARE(error, failed.arg("readonly.vlr", "файл защищён от записи"));
         QCOMPARE(readAll(locked + "/readonly.vlr"), old);
         QCOMPARE(QDir(locked).entryList(QDir::Files), QStringList({"old.vlr", "readonly.vlr"}));
     }
