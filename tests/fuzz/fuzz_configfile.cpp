@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes, loaded as a configuration file, load whole or
-// are refused leaving the image be, and every code shows as a text the window
-// can show. With FUZZ_WITH_WINDOW each image also goes through the window.
+// are refused leaving the image be, and its words show as the window can.
+// With FUZZ_WITH_WINDOW each image also goes through the window.
 #include "imagecheck.h"
 
 #include <QApplication>
