@@ -160,8 +160,8 @@ private slots:
         QVERIFY2(qAbs(stored.secsTo(QDateTime::currentDateTime())) < 5, qPrintable(stored.toString(Qt::ISODate)));
     }
 
-    // Names of four characters or fewer and files that do not load are ignored
-    // silently. The file's 0x93 marker keeps its configuration through New.
+    // A name of four characters or fewer, a missing file or one that does not
+    // load is ignored silently. The file's 0x93 marker keeps its configuration through New.
     void startupFile_data()
     {
         QTest::addColumn<QString>("name");
@@ -170,6 +170,7 @@ private slots:
         QTest::newRow("Cyrillic name") << "Котельная №2.vlr" << 2858 << true;
         QTest::newRow("four characters") << "a.vl" << 2858 << false;
         QTest::newRow("short file") << "short.vlr" << 2000 << false;
+        QTest::newRow("missing file") << "missing.vlr" << -1 << false;
     }
 
     void startupFile()
@@ -178,7 +179,7 @@ private slots:
         QFETCH(int, size);
         QFETCH(bool, loads);
         const ConfigImage stored = defaults(ConfigImage::KeepMarker);
-        QVERIFY(writeFile(path(name), ConfigFile::toBytes(stored).left(size)));
+        QVERIFY(size < 0 || writeFile(path(name), ConfigFile::toBytes(stored).left(size)));
         QTextCodec *cp1251 = QTextCodec::codecForName("CP1251");
         QVERIFY(cp1251);
         StartupFile::setName(StartupFile::fromCp1251(cp1251->fromUnicode(name)));
@@ -192,6 +193,15 @@ private slots:
         window.NewFile();
         QVERIFY(window.configImage() == (loads ? stored : defaults()));
         QVERIFY(window.currentFileName().isEmpty() && !window.modified);
+    }
+
+    // An argument is CP1251 on Windows, the locale's 8-bit encoding elsewhere.
+    void startupArgument()
+    {
+        QVERIFY(StartupFile::fromArgument(nullptr).isNull());
+        if (QTextCodec::codecForLocale()->mibEnum() != 106)
+            QSKIP("the locale's 8-bit encoding is not UTF-8");
+        QCOMPARE(StartupFile::fromArgument("Котельная №2.vlr"), QString("Котельная №2.vlr"));
     }
 };
 
