@@ -172,14 +172,11 @@ private slots:
         sim.state([&](ControllerState &state) { state.setConfig(changed); });
 
         auto *progress = child<QProgressBar>(window, "progressBar");
-        int highest = 0;
-        connect(progress, &QProgressBar::valueChanged, progress, [&](int value) { highest = qMax(highest, value); });
         sim.clearRequests();
         child<QAction>(window, "actionCompare")->trigger();
         QCOMPARE(transferActions(window), QString("0000"));
         QVERIFY(progress->isVisible() && progress->maximum() == 21);
         QTRY_COMPARE_WITH_TIMEOUT(transferActions(window), QString("1111"), 30000);
-        QCOMPARE(highest, 21);
         QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(dialogRows(window), QStringList({
             "Сравнение с контроллером", "Параметр | В окне | В контроллере",

@@ -10,6 +10,22 @@
 
 namespace ImageCheck {
 
+// A file holding a configuration's bytes loads them whole; a shorter one is
+// refused with a message and leaves the image as it was.
+inline QString checkLoad(const QString &path, const QByteArray &bytes, ConfigImage *image)
+{
+    const ConfigImage before = *image;
+    QString error;
+    const bool loaded = ConfigFile::load(path, image, &error);
+    if (loaded != (bytes.size() >= ConfigImage::FileSize))
+        return QStringLiteral("load result does not follow the size: ") + error;
+    if (!loaded && (*image != before || error.isEmpty()))
+        return QStringLiteral("a refused file changed the image or gave no message");
+    if (loaded && ConfigFile::toBytes(*image) != bytes.left(ConfigImage::FileSize))
+        return QStringLiteral("loaded image differs from the file's first bytes");
+    return QString();
+}
+
 // What the per-code tests of the texts do not reach: every input delay word,
 // the valve type and mode, and each phone length show as the window can.
 inline QString checkTexts(const ConfigImage &image)
