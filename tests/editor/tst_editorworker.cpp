@@ -51,16 +51,15 @@ class TestEditorWorker : public QObject
     Q_OBJECT
 
 private slots:
+    // One job per request: a read; a read against a silent telephone block, ending soon
+    // (six 0.5 s time-outs, as much to settle the line) with the window's image as it was;
+    // mode 0, port kept shut; a close during a write, which runs to its end.
     void jobsThenClose();
 };
 
-// One job per request: a read; a read against a silent telephone block, ending soon
-// (six 0.5 s time-outs, as much to settle the line) with the window's image as it was;
-// mode 0, port kept shut; a close during a write, which runs to its end.
 void TestEditorWorker::jobsThenClose()
 {
     QRandomGenerator random(7301);
-    const auto randomImage = [&random] { return randomBytesImage(random); };
     const auto registersOver = [](ConfigImage image, const ConfigImage &from) {
         std::memcpy(image.MainBlock, from.MainBlock, ConfigImage::MainRegisterBytes);
         std::memcpy(image.PhoneBlock, from.PhoneBlock, ConfigImage::PhoneSize);
@@ -72,9 +71,9 @@ void TestEditorWorker::jobsThenClose()
         progress << QString::number(step);
     Rig rig;
     QVERIFY2(rig.sim.isReady(), qPrintable(rig.sim.errorString()));
-    ConfigImage controller = randomImage();
+    ConfigImage controller = randomBytesImage(random);
     rig.sim.state([&](ControllerState &s) { s.setConfig(controller); });
-    rig.window = randomImage();
+    rig.window = randomBytesImage(random);
     const ConfigImage windowExpected = registersOver(rig.window, controller);
     QVERIFY(rig.run(MyThread::ReadMode));
     QCOMPARE(rig.events, progress.mid(0, 24) << "read" << "Данные прочитаны");
@@ -94,7 +93,7 @@ void TestEditorWorker::jobsThenClose()
     QVERIFY(rig.worker.isParked() && rig.events.isEmpty() && rig.sim.requests().isEmpty());
 
     rig.sim.setSimCard({ true, 5, true });
-    const ConfigImage image = randomImage();
+    const ConfigImage image = randomBytesImage(random);
     controller = registersOver(rig.sim.stateCopy().config(), image);
     rig.run(MyThread::WriteMode, image, false);
     QTRY_VERIFY(!rig.sim.requests().isEmpty());

@@ -1,21 +1,6 @@
 #include "textfitcheck.h"
 
-#include <QAbstractButton>
-#include <QAbstractSpinBox>
-#include <QCheckBox>
-#include <QRadioButton>
-#include <QStyleOptionButton>
-#include <QComboBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QStyle>
-#include <QStyleOptionComboBox>
-#include <QStyleOptionFrame>
-#include <QStyleOptionViewItem>
-#include <QTableView>
-#include <QTextDocument>
-#include <QToolButton>
+#include <QtWidgets>
 
 namespace {
 
@@ -29,20 +14,21 @@ QString visible(const QString &text)
     return text.left(end);
 }
 
-QString cut(const QWidget *widget, const QString &text, int needed, int room)
+// Notes a text that needs more room than its widget gives it; true if cut.
+bool noteCut(QStringList *cuts, const QWidget *widget, const QString &text, int needed, int room)
 {
-    return QStringLiteral("%1 \"%2\": needs %3, has %4")
-        .arg(widget->objectName(), visible(text)).arg(needed).arg(room);
+    if (needed > room)
+        cuts->append(QStringLiteral("%1 \"%2\": needs %3, has %4")
+                         .arg(widget->objectName(), visible(text)).arg(needed).arg(room));
+    return needed > room;
 }
 
 void checkLabel(const QLabel *label, QStringList *cuts)
 {
     if (label->wordWrap() || Qt::mightBeRichText(label->text()) || label->text().isEmpty())
         return;
-    const int needed = label->fontMetrics().horizontalAdvance(visible(label->text()));
-    const int room = label->contentsRect().width() - 2 * qMax(label->margin(), 0);
-    if (needed > room)
-        cuts->append(cut(label, label->text(), needed, room));
+    noteCut(cuts, label, label->text(), label->fontMetrics().horizontalAdvance(visible(label->text())),
+            label->contentsRect().width() - 2 * qMax(label->margin(), 0));
 }
 
 void checkComboBox(const QComboBox *box, QStringList *cuts)
@@ -55,11 +41,8 @@ void checkComboBox(const QComboBox *box, QStringList *cuts)
     const int room = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                   QStyle::SC_ComboBoxEditField, box).width() - 2;
     for (int i = 0; i < box->count(); ++i) {
-        const int needed = box->fontMetrics().horizontalAdvance(visible(box->itemText(i)));
-        if (needed > room) {
-            cuts->append(cut(box, box->itemText(i), needed, room));
+        if (noteCut(cuts, box, box->itemText(i), box->fontMetrics().horizontalAdvance(visible(box->itemText(i))), room))
             return;
-        }
     }
 }
 
@@ -77,9 +60,7 @@ void checkLineEdit(const QLineEdit *edit, QStringList *cuts)
     // QLineEdit keeps 2 pixels between its contents rectangle and the text.
     const int room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width()
             - margins.left() - margins.right() - 4;
-    const int needed = edit->fontMetrics().horizontalAdvance(text);
-    if (needed > room)
-        cuts->append(cut(edit, text, needed, room));
+    noteCut(cuts, edit, text, edit->fontMetrics().horizontalAdvance(text), room);
 }
 
 // The text beside a check box's or radio button's indicator, or inside a push button.
@@ -94,10 +75,8 @@ void checkButton(const QAbstractButton *button, QStringList *cuts)
             ? QStyle::SE_CheckBoxContents
             : qobject_cast<const QRadioButton *>(button) ? QStyle::SE_RadioButtonContents
                                                          : QStyle::SE_PushButtonContents;
-    const int room = button->style()->subElementRect(contents, &option, button).width();
-    const int needed = button->fontMetrics().horizontalAdvance(button->text());
-    if (needed > room)
-        cuts->append(cut(button, button->text(), needed, room));
+    noteCut(cuts, button, button->text(), button->fontMetrics().horizontalAdvance(button->text()),
+            button->style()->subElementRect(contents, &option, button).width());
 }
 
 bool showsText(const QWidget *widget)
@@ -117,8 +96,7 @@ bool showsText(const QWidget *widget)
 void checkPlacement(QWidget *parent, QStringList *cuts)
 {
     QList<QWidget *> shown;
-    const auto children = parent->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget *child : children) {
+    for (QWidget *child : parent->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
         if (child->isVisible() && showsText(child))
             shown << child;
     }
@@ -153,13 +131,12 @@ QStringList editorChoices(QTableView *table, int column)
     if (!delegate || table->model()->rowCount() == 0)
         return {};
     const QModelIndex index = table->model()->index(0, column);
-    QWidget *editor = delegate->createEditor(table->viewport(), QStyleOptionViewItem(), index);
+    QScopedPointer<QWidget> editor(delegate->createEditor(table->viewport(), QStyleOptionViewItem(), index));
     QStringList choices;
-    if (auto *box = qobject_cast<QComboBox *>(editor)) {
+    if (auto *box = qobject_cast<QComboBox *>(editor.data())) {
         for (int i = 0; i < box->count(); ++i)
             choices << box->itemText(i);
     }
-    delete editor;
     return choices;
 }
 
@@ -175,18 +152,13 @@ void checkTable(QTableView *table, QStringList *cuts)
         int captionNeed = header->fontMetrics().horizontalAdvance(visible(caption)) + 2 * margin;
         if (header->isSortIndicatorShown() && header->sortIndicatorSection() == column)
             captionNeed += header->height() / 2 + 2 * margin;
-        if (captionNeed > width)
-            cuts->append(cut(table, caption, captionNeed, width));
+        noteCut(cuts, table, caption, captionNeed, width);
         // What the view itself would widen the column to for its rows.
-        const int rowsNeed = static_cast<QAbstractItemView *>(table)->sizeHintForColumn(column);
-        if (rowsNeed > width)
-            cuts->append(cut(table, QStringLiteral("rows of column %1").arg(column), rowsNeed, width));
-        const QStringList choices = editorChoices(table, column);
-        for (const QString &choice : choices) {
-            if (cellNeed(table, choice) > width) {
-                cuts->append(cut(table, choice, cellNeed(table, choice), width));
+        noteCut(cuts, table, QStringLiteral("rows of column %1").arg(column),
+                static_cast<QAbstractItemView *>(table)->sizeHintForColumn(column), width);
+        for (const QString &choice : editorChoices(table, column)) {
+            if (noteCut(cuts, table, choice, cellNeed(table, choice), width))
                 break;
-            }
         }
     }
 }
@@ -196,9 +168,8 @@ void checkTable(QTableView *table, QStringList *cuts)
 QStringList cutTexts(QWidget *window)
 {
     QStringList cuts;
-    const auto widgets = window->findChildren<QWidget *>();
     checkPlacement(window, &cuts);
-    for (QWidget *widget : widgets) {
+    for (QWidget *widget : window->findChildren<QWidget *>()) {
         if (!widget->isVisible())
             continue;
         checkPlacement(widget, &cuts);
