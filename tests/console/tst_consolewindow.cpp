@@ -130,9 +130,8 @@ private slots:
     void alarmRetriesWhileWanted();
     void alarmFileFromAnotherDirectory();
     void openFailureReturnsToIdle();
-    void pollingEndToEnd();
     void hiddenWindowKeepsGuardingAfterLineFailure();
-    void pollingIsJournaledBeforeItIsShown();
+    void pollingEndToEnd();
     void copyAndSaveFromTheTables();
     void badJournalNeverStopsPolling();
 
@@ -414,26 +413,6 @@ void TestConsoleWindow::openFailureReturnsToIdle()
     QTRY_COMPARE(enabled(), QStringLiteral("110001"));
 }
 
-// The worker's status word reaches the lamps; ending polling keeps the rows and the
-// sounding alarm, and the parked worker darkens the lamps.
-void TestConsoleWindow::pollingEndToEnd()
-{
-    SimHarness sim;
-    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    setStoredPort(sim.devicePath(), {sim.devicePath()});
-    Console c;
-    sim.setStatusWord(0x4); // fire; the worker adds the work bit
-    sim.addCurrentEvent(SimEvent::now(32, 0));
-    c.action("actionEnablePoll")->trigger();
-    QTRY_VERIFY(c.table("tableAlarmCurrent")->rowCount() == 1 && c.table("tableAlarmAll")->rowCount() == 1);
-    QTRY_COMPARE(litLamps(*c.window), (QVector<int>{Job, Fire}));
-    c.action("actionDisablePoll")->trigger();
-    QTRY_VERIFY(litLamps(*c.window).isEmpty());
-    QCOMPARE(c.sound->calls, QStringList("play"));
-    QVERIFY(!c.action("actionNoSound")->isEnabled() && c.action("actionEnablePoll")->isEnabled());
-    QVERIFY(c.table("tableAlarmCurrent")->rowCount() == 1 && c.table("tableAlarmAll")->rowCount() == 1);
-}
-
 // Hidden in the tray, the window reports a line failure; dismissing the box must
 // leave the console guarding: polling again brings the next event and the window back,
 // and only the tray's Выход ends it with 0, taking window, icon and a box shown meanwhile
@@ -487,7 +466,10 @@ void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
     QCOMPARE(calls.mid(calls.indexOf("play")), (QStringList{"play", "stop"}));
 }
 
-void TestConsoleWindow::pollingIsJournaledBeforeItIsShown()
+// Polling the simulator: the status word reaches the lamps; ending polling keeps the rows
+// and the sounding alarm while the parked worker darkens the lamps. Everything is journaled
+// before it is shown, and the "Журнал" tab shows it after a restart.
+void TestConsoleWindow::pollingEndToEnd()
 {
     const QString path = journalPath("polling.sqlite");
     qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
@@ -495,12 +477,11 @@ void TestConsoleWindow::pollingIsJournaledBeforeItIsShown()
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
     setStoredPort(sim.devicePath(), {sim.devicePath()});
     {
-        MainWindow window;
-        auto *tabs = child<QTabWidget>(window, "tabSelect");
-        QCOMPARE(tabs->tabText(2), QString("Журнал"));
-        QVERIFY(!journalWarning(window));
-        QTableWidget *current = child<QTableWidget>(window, "tableAlarmCurrent");
-        QTableWidget *all = child<QTableWidget>(window, "tableAlarmAll");
+        Console c;
+        QCOMPARE(child<QTabWidget>(*c.window, "tabSelect")->tabText(2), QString("Журнал"));
+        QVERIFY(!journalWarning(*c.window));
+        QTableWidget *current = c.table("tableAlarmCurrent");
+        QTableWidget *all = c.table("tableAlarmAll");
         // At the moment a row appears its event is already in the file.
         QStringList late;
         for (QTableWidget *table : {current, all}) {
@@ -511,25 +492,36 @@ void TestConsoleWindow::pollingIsJournaledBeforeItIsShown()
                     late << kind + QString(": %1 rows, %2 journaled").arg(table->rowCount()).arg(journaled);
             });
         }
+        sim.setStatusWord(0x4); // fire; the worker adds the work bit
         sim.addCurrentEvent(SimEvent::at(37, 4, QDateTime(QDate(2024, 3, 12), QTime(14, 30, 9))), false);
         sim.addLoggedEvent(SimEvent::at(131, 9, QDateTime(QDate(2023, 12, 31), QTime(23, 59, 1))));
-        window.findChild<QAction *>("actionEnablePoll")->trigger();
+        c.action("actionEnablePoll")->trigger();
         QTRY_VERIFY(current->rowCount() == 1 && all->rowCount() == 1);
-        window.findChild<QAction *>("actionReset")->trigger();
+        QTRY_COMPARE(litLamps(*c.window), (QVector<int>{Job, Fire}));
+        c.action("actionDisablePoll")->trigger();
+        QTRY_VERIFY(litLamps(*c.window).isEmpty());
+        QCOMPARE(c.sound->calls, QStringList("play"));
+        QVERIFY(!c.action("actionNoSound")->isEnabled() && c.action("actionEnablePoll")->isEnabled());
+        QVERIFY(current->rowCount() == 1 && all->rowCount() == 1);
+
+        c.action("actionEnablePoll")->trigger();
+        c.action("actionReset")->trigger();
         QTRY_COMPARE(current->rowCount(), 0);
-        window.findChild<QAction *>("actionDisablePoll")->trigger();
+        c.action("actionDisablePoll")->trigger();
         QVERIFY2(late.isEmpty(), qPrintable(late.join(", ")));
 
         // A line that stops answering ends polling with a failure.
         sim.setSilent(true);
         BoxAnswerer closer;
-        window.findChild<QAction *>("actionEnablePoll")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QAction *>("actionEnablePoll")->isEnabled(), 30000);
+        c.action("actionEnablePoll")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(c.action("actionEnablePoll")->isEnabled(), 30000);
     }
     const QString port = sim.devicePath();
     QStringList expected{"polling-started  Порт " + port + ", адрес 1",
                          "event current Неисправность датчика, Адрес 5",
                          "event all Пожар, Адрес 99",
+                         "polling-stopped",
+                         "polling-started  Порт " + port + ", адрес 1",
                          "reset current",
                          "cleared current",
                          "polling-stopped",
