@@ -136,8 +136,6 @@ private slots:
     void badJournalNeverStopsPolling();
 
 private:
-    QString journalPath(const QString &name) const { return workDir.filePath(name); }
-
     QTemporaryDir storeDir;
     QTemporaryDir workDir;
 };
@@ -369,6 +367,7 @@ void TestConsoleWindow::alarmFileFromAnotherDirectory()
     QTemporaryDir home, data;
     QVERIFY(home.isValid() && data.isValid());
     const QString previous = QDir::currentPath();
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME"); // the default journal's, kept out of $HOME
     QVERIFY(QDir::setCurrent(home.path()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.filePath("user")));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(data.filePath("system")));
@@ -394,7 +393,7 @@ void TestConsoleWindow::alarmFileFromAnotherDirectory()
     QCOMPARE(AlarmFile::locate(), home.filePath("Alarm.wav"));
 
     QVERIFY(QDir::setCurrent(previous));
-    qunsetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dataHome);
     qunsetenv("XDG_DATA_DIRS");
 }
 
@@ -471,7 +470,7 @@ void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
 // before it is shown, and the "Журнал" tab shows it after a restart.
 void TestConsoleWindow::pollingEndToEnd()
 {
-    const QString path = journalPath("polling.sqlite");
+    const QString path = workDir.filePath("polling.sqlite");
     qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
     SimHarness sim;
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
@@ -557,7 +556,7 @@ void TestConsoleWindow::pollingEndToEnd()
 
 void TestConsoleWindow::copyAndSaveFromTheTables()
 {
-    qputenv("TARVIK_JOURNAL", journalPath("tables.sqlite").toLocal8Bit());
+    qputenv("TARVIK_JOURNAL", workDir.filePath("tables.sqlite").toLocal8Bit());
     MainWindow window;
     for (const AlarmType &alarm : {AlarmType{5, 1, 24, 3, 5, 7, 0, 9}, AlarmType{131, 9, 123, 12, 31, 23, 59, 59},
                                    AlarmType{0, 78, 0, 1, 10, 10, 9, 0}})
@@ -620,12 +619,12 @@ void TestConsoleWindow::copyAndSaveFromTheTables()
 
 void TestConsoleWindow::badJournalNeverStopsPolling()
 {
-    QVERIFY(writeFile(journalPath("file"), "a file, not a folder"));
-    const QString corrupt = journalPath("corrupt.sqlite");
+    QVERIFY(writeFile(workDir.filePath("file"), "a file, not a folder"));
+    const QString corrupt = workDir.filePath("corrupt.sqlite");
     QVERIFY(writeFile(corrupt, QByteArray(8192, '\x5a')));
 
     const struct { QString path, says; } journals[] = {
-        {journalPath("file/Tarvik/journal.sqlite"), "не удалось создать папку"}, {corrupt, "был повреждён"}};
+        {workDir.filePath("file/Tarvik/journal.sqlite"), "не удалось создать папку"}, {corrupt, "был повреждён"}};
     for (const auto &[path, says] : journals) {
         qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
         SimHarness sim;
@@ -654,7 +653,7 @@ void TestConsoleWindow::badJournalNeverStopsPolling()
         if (path == corrupt) // the new journal took the events
             QCOMPARE(journalRows(corrupt, "kind").count("event"), 2);
     }
-    QVERIFY(QFileInfo(journalPath("file")).isFile());
+    QVERIFY(QFileInfo(workDir.filePath("file")).isFile());
     QCOMPARE(QDir(workDir.path()).entryList({"corrupt.corrupt-*.sqlite"}).size(), 1);
     qunsetenv("TARVIK_JOURNAL");
 }
