@@ -1,12 +1,9 @@
 // The console with a real notification area: an X display with a tray on it, named by
 // TARVIK_TRAY_DISPLAY (scripts/test.sh starts Xvfb and trayer). Skipped without one.
-#include "apprun.h"
 #include "mainwindow.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
-#include <memory>
 
 class TestConsoleTray : public QObject
 {
@@ -14,7 +11,7 @@ class TestConsoleTray : public QObject
 
 private slots:
     void initTestCase();
-    void hiddenInTheTrayUntilExit();
+    void closingHidesInTheTray();
 
 private:
     QTemporaryDir storeDir;
@@ -30,40 +27,16 @@ void TestConsoleTray::initTestCase()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, storeDir.path());
 }
 
-// Closing hides the window in the tray, as the desktop reports one; a box dismissed
-// meanwhile leaves the console there; the icon brings the window back; Выход ends with 0.
-void TestConsoleTray::hiddenInTheTrayUntilExit()
+// Closing hides the window in the tray the desktop reports. What the tray does after
+// is tst_consolewindow's, under a pretended tray.
+void TestConsoleTray::closingHidesInTheTray()
 {
     MainWindow window;
     window.show();
     auto *tray = window.findChild<QSystemTrayIcon *>();
-    QVERIFY(tray && tray->isVisible());
-    const auto box = [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); };
-    QElapsedTimer sinceOk;
-    bool goneAtOnce = false;
-    const QVector<AppStep> steps{
-        {"close", [&] { return QTest::qWaitForWindowExposed(&window, 0) && !tray->geometry().isEmpty(); },
-         [&] {
-             QVERIFY(!window.close() && !window.isVisible());
-             QTimer::singleShot(0, &window, [&window] { window.Message("Проверка"); });
-         }},
-        {"OK", box, [&] {
-             box()->button(QMessageBox::Ok)->click();
-             sinceOk.start();
-         }},
-        {"icon", [&] { return sinceOk.elapsed() > 500; }, [&] {
-             QVERIFY(!window.isVisible() && tray->isVisible());
-             emit tray->activated(QSystemTrayIcon::Trigger);
-             QVERIFY(window.isVisible());
-         }},
-        {"Выход", &always, [&] {
-             tray->contextMenu()->actions().at(2)->trigger();
-             goneAtOnce = !window.isVisible() && !tray->isVisible();
-         }}};
-    QStringList done;
-    QCOMPARE(runApplication(steps, &done), 0);
-    QCOMPARE(done, stepNames(steps));
-    QVERIFY(goneAtOnce && !window.isWorkerRunning());
+    QVERIFY(tray && tray->isVisible() && QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(!tray->geometry().isEmpty());
+    QVERIFY(!window.close() && !window.isVisible() && tray->isVisible());
 }
 
 // The display is chosen before the application starts; without one, offscreen and skip.

@@ -1,14 +1,22 @@
-// The console's window, and polling the controller simulator through it. Offscreen: no tray,
-// so tests that hide the window in it say that one is there.
+// The console's window, and polling the controller simulator through it; the journal
+// through the window: what it writes, and before a row is shown, the "Журнал" tab after
+// a restart, copying and CSV from the event tables, bad journal files. Offscreen: no
+// tray, so tests that hide the window in it say that one is there.
 #include "alarmfile.h"
 #include "alarmplayer.h"
 #include "apprun.h"
+#include "eventtablemenu.h"
+#include "journalmodel.h"
+#include "journalview.h"
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
 #include "simharness.h"
 #include "testfiles.h"
 #include "testwidgets.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -75,6 +83,36 @@ struct FakePlayer : AlarmPlayer
     void stop() override {}
 };
 
+// Every row of a journal file, read as another program would: "kind list name".
+QStringList journalRows(const QString &path, const QString &columns = "kind, list, name")
+{
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "reader");
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        if (db.open() && query.exec("SELECT " + columns + " FROM journal ORDER BY id")) {
+            while (query.next()) {
+                QStringList fields;
+                for (int i = 0; i < query.record().count(); ++i)
+                    fields << query.value(i).toString();
+                rows << fields.join(' ').trimmed();
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase("reader");
+    return rows;
+}
+
+QMessageBox *journalWarning(const QWidget &window)
+{
+    for (QMessageBox *box : window.findChildren<QMessageBox *>()) {
+        if (box->isVisible() && box->text().contains("урнал"))
+            return box;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestConsoleWindow : public QObject
@@ -84,6 +122,7 @@ class TestConsoleWindow : public QObject
 private slots:
     void initTestCase();
     void init() { setStoredPort(QStringLiteral("/nonexistent/tarvik-port"), {QStringLiteral("/nonexistent/tarvik-port")}); }
+    void shell();
     void userTexts();
     void lampsFollowTheStatusWordAtEachTick();
     void burstThenClears();
@@ -91,8 +130,10 @@ private slots:
     void alarmRetriesWhileWanted();
     void alarmFileFromAnotherDirectory();
     void openFailureReturnsToIdle();
-    void pollingEndToEnd();
     void hiddenWindowKeepsGuardingAfterLineFailure();
+    void pollingEndToEnd();
+    void copyAndSaveFromTheTables();
+    void badJournalNeverStopsPolling();
 
 private:
     QTemporaryDir storeDir;
@@ -104,6 +145,41 @@ void TestConsoleWindow::initTestCase()
     QVERIFY(storeDir.isValid() && workDir.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, storeDir.path());
     QVERIFY(QDir::setCurrent(workDir.path())); // no Alarm.wav here
+}
+
+// Title, icon, compiled-in pictures, tool bar.
+void TestConsoleWindow::shell()
+{
+    const auto iconImage = [](const QIcon &icon, int size) {
+        return icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    Console c; // also registers the picture collection
+    QCOMPARE(c->windowTitle(), QString::fromUtf8("ПКФ \"Велидор\" (SCADA) v0.1"));
+    const QIcon ico(QStringLiteral(":/images/Tarvik.ico"));
+    QVERIFY(!ico.pixmap(16, 16).isNull());
+    for (int size : {16, 32, 48, 256})
+        QCOMPARE(iconImage(c->windowIcon(), size), iconImage(ico, size));
+
+    const QPair<QString, int> pictures[] = { // square, uncompressed
+        {"connect.png", 128}, {"disconnect.png", 128}, {"settings.png", 128}, {"Reset.png", 321},
+        {"NoSound.png", 299}, {"application-exit.png", 128}, {"Tarvik.png", 256},
+        {"LedGrey.png", 48}, {"LedGreen.png", 48}, {"LedRed.png", 48}, {"LedYellow.png", 48}};
+    for (const auto &picture : pictures) {
+        const QResource resource(QStringLiteral(":/images/") + picture.first);
+        QVERIFY2(resource.compressionAlgorithm() == QResource::NoCompression, qPrintable(picture.first));
+        QCOMPARE(QImage(resource.fileName()).size(), QSize(picture.second, picture.second));
+    }
+
+    // The tool bar in order with the first five pictures; Exit, the sixth, is not on it.
+    const QStringList tips{"Начать опрос", "Завершить опрос", "Настройка", "Сброс текущих событий",
+                           "Отключить звук", "Выход"};
+    QList<QAction *> actions = c->findChild<QToolBar *>()->actions();
+    QCOMPARE(actions.size(), 5);
+    actions << c.action("actionExit");
+    for (int i = 0; i < tips.size(); ++i) {
+        QCOMPARE(actions[i]->toolTip(), tips[i]);
+        QCOMPARE(iconImage(actions[i]->icon(), 48), iconImage(QIcon(":/images/" + pictures[i].first), 48));
+    }
 }
 
 void TestConsoleWindow::userTexts()
@@ -124,46 +200,28 @@ void TestConsoleWindow::userTexts()
     QCOMPARE(QStringList({tabs->tabText(0), tabs->tabText(1)}), (QStringList{"Текущие события", "Все события"}));
     QVERIFY(tabs->widget(0)->isAncestorOf(c.table("tableAlarmCurrent")));
     QVERIFY(tabs->widget(1)->isAncestorOf(c.table("tableAlarmAll")));
-
-    // Headers, then rows: name padded to 40, time, date; a year of 100 or more keeps its digits.
-    for (const AlarmType &alarm : {AlarmType{5, 1, 24, 3, 5, 7, 0, 9}, AlarmType{131, 9, 123, 12, 31, 23, 59, 59},
-                                   AlarmType{0, 78, 0, 1, 10, 10, 9, 0}})
-        c->TableAlarmAllSet(alarm);
-    QTableWidget *all = c.table("tableAlarmAll");
-    QStringList texts;
-    for (int column = 0; column < all->columnCount(); ++column)
-        texts << all->horizontalHeaderItem(column)->text();
-    for (int row = 0; row < 3; ++row) {
-        for (int column = 0; column < 3; ++column) {
-            QVERIFY(!(all->item(row, column)->flags() & Qt::ItemIsEditable));
-            texts << all->item(row, column)->text();
-        }
-    }
-    const auto pad = [](const char *name) { return QString(name).leftJustified(40); };
-    QCOMPARE(texts, (QStringList{"Имя события", "Время", "Дата", pad("Пожар"), "07:00:09", "05.03.2024",
-                                 pad("Пожар, Адрес 99 "), "23:59:59", "31.12.20123",
-                                 pad("Неизвестное событие, код 78"), "10:09:00", "10.01.2000"}));
-    QCOMPARE(all->item(1, 0)->toolTip(), QString("Пожар, Адрес 99")); // the column is narrower than that
 }
 
 void TestConsoleWindow::lampsFollowTheStatusWordAtEachTick()
 {
     Console c;
     QVERIFY(litLamps(*c.window).isEmpty());
-    // Each lamp from its steady bit, shown only at the next tick.
+    // Each lamp from its steady bit, shown only at the next tick, lit at both phases.
     const quint32 steadyBits[] = {0x400000, 0x40000, 0x100000, 0x4, 0x10000, 0x8, 0x1, 0x200000, 0x20};
     for (int lamp = Job; lamp <= AlarmT; ++lamp) {
         c->VpkSet(steadyBits[lamp]);
         QCOMPARE(litLamps(*c.window), lamp == Job ? QVector<int>() : QVector<int>{lamp - 1});
-        c->Timer();
-        QCOMPARE(litLamps(*c.window), QVector<int>{lamp});
+        for (int tick = 0; tick < 2; ++tick) {
+            c->Timer();
+            QCOMPARE(litLamps(*c.window), QVector<int>{lamp});
+        }
     }
-    // A blinking lamp is lit at every other tick; the ninth tick left the phase on.
+    // A blinking lamp is lit at every other tick.
     c->VpkSet(0x00408004);
     c->Timer();
-    QCOMPARE(litLamps(*c.window), (QVector<int>{Job, Fire}));
-    c->Timer();
     QCOMPARE(litLamps(*c.window), (QVector<int>{Job, Fire, ThresCH}));
+    c->Timer();
+    QCOMPARE(litLamps(*c.window), (QVector<int>{Job, Fire}));
     c->VpkSet(0); // the worker parked
     c->Timer();
     QVERIFY(litLamps(*c.window).isEmpty());
@@ -238,43 +296,23 @@ void TestConsoleWindow::trayAndClosing()
     c->TableAlarmCurrentSet(AlarmType{32, 1});
     QVERIFY(c->isVisible() && !c->isMinimized());
 
-    // With a tray, closing only hides the window; polling goes on, and so does the
-    // application when the window is closed or a box shown meanwhile is dismissed.
+    // With a tray, closing only hides the window and polling goes on (the tray's Выход is
+    // in hiddenWindowKeepsGuardingAfterLineFailure). actionExit closes even with a tray;
+    // without one a hidden window could never come back, so closing ends the application.
     c->setTrayAvailableCheck([] { return true; });
     QVERIFY(!c->close() && !c->isVisible() && c->isWorkerRunning());
-    QStringList done;
-    bool goneAtOnce = false;
-    const auto box = [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); };
-    const auto showBox = [&c] { QTimer::singleShot(0, c.window.get(), [&c] { c->Message("Проверка"); }); };
-    const QVector<AppStep> trayExit{
-        {"box while hidden", &always, showBox},
-        {"OK", box, [&] { box()->button(QMessageBox::Ok)->click(); }},
-        {"another box", [&] { return !box(); }, showBox},
-        {"Выход", box, [&] {
-             QMessageBox *shown = box();
-             menu[2]->trigger();
-             goneAtOnce = !c->isVisible() && !tray->isVisible() && !shown->isVisible();
-         }}};
-    // The tray's Выход takes window, box and icon away at once and ends the application with 0.
-    QCOMPARE(runApplication(trayExit, &done), 0);
-    QCOMPARE(done, stepNames(trayExit));
-    QVERIFY(goneAtOnce && !c->isWorkerRunning());
-
-    // actionExit closes even with a tray; without one a hidden window could never come
-    // back, so closing ends the application.
     for (bool trayThere : {true, false}) {
         Console closing;
         closing->show();
         closing->setTrayAvailableCheck([trayThere] { return trayThere; });
-        done.clear();
         const QVector<AppStep> close{{"close", &always, [&] {
                                        if (trayThere)
                                            closing.action("actionExit")->trigger();
                                        else
                                            QVERIFY(closing->close());
                                    }}};
-        QCOMPARE(runApplication(close, &done), 0);
-        QVERIFY(done.size() == 1 && !closing->isVisible() && !closing->isWorkerRunning());
+        QCOMPARE(runApplication(close), 0);
+        QVERIFY(!closing->isVisible() && !closing->isWorkerRunning());
     }
 }
 
@@ -329,6 +367,7 @@ void TestConsoleWindow::alarmFileFromAnotherDirectory()
     QTemporaryDir home, data;
     QVERIFY(home.isValid() && data.isValid());
     const QString previous = QDir::currentPath();
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME"); // the default journal's, kept out of $HOME
     QVERIFY(QDir::setCurrent(home.path()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.filePath("user")));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(data.filePath("system")));
@@ -339,9 +378,8 @@ void TestConsoleWindow::alarmFileFromAnotherDirectory()
     QVERIFY(AlarmFile::locate().isEmpty());
     {
         MainWindow window;
-        const QString problem("Звук тревоги не может звучать: файл Alarm.wav не найден");
-        QCOMPARE(child<QAction>(window, "actionNoSound")->toolTip(), "Отключить звук\n" + problem);
-        QCOMPARE(window.findChild<QSystemTrayIcon *>()->toolTip(), problem);
+        QCOMPARE(window.findChild<QSystemTrayIcon *>()->toolTip(),
+                 QStringLiteral("Звук тревоги не может звучать: файл Alarm.wav не найден"));
     }
 
     const QString installed = data.filePath("system/tarvik/Alarm.wav");
@@ -355,7 +393,7 @@ void TestConsoleWindow::alarmFileFromAnotherDirectory()
     QCOMPARE(AlarmFile::locate(), home.filePath("Alarm.wav"));
 
     QVERIFY(QDir::setCurrent(previous));
-    qunsetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dataHome);
     qunsetenv("XDG_DATA_DIRS");
 }
 
@@ -374,45 +412,10 @@ void TestConsoleWindow::openFailureReturnsToIdle()
     QTRY_COMPARE(enabled(), QStringLiteral("110001"));
 }
 
-void TestConsoleWindow::pollingEndToEnd()
-{
-    SimHarness sim;
-    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    setStoredPort(sim.devicePath(), {sim.devicePath()});
-    Console c;
-    QTableWidget *current = c.table("tableAlarmCurrent");
-    QTableWidget *all = c.table("tableAlarmAll");
-    sim.setStatusWord(0x4); // fire; the worker adds the work bit
-    sim.addCurrentEvent(SimEvent::at(5, 1, QDateTime(QDate(2024, 3, 5), QTime(7, 0, 9))));
-    sim.addLoggedEvent(SimEvent::at(131, 9, QDateTime(QDate(2023, 12, 31), QTime(23, 59, 1))));
-    c.action("actionEnablePoll")->trigger();
-    QTRY_COMPARE(all->rowCount(), 2);
-    QCOMPARE(all->item(1, 0)->text(), QString("Пожар, Адрес 99 ").leftJustified(40));
-    QTRY_COMPARE(litLamps(*c.window), (QVector<int>{Job, Fire}));
-
-    // Silenced, then sounding again at the next current event.
-    c.action("actionNoSound")->trigger();
-    sim.addCurrentEvent(SimEvent::now(32, 0));
-    QTRY_COMPARE(current->rowCount(), 2);
-    QCOMPARE(c.sound->calls, (QStringList{"play", "stop", "play"}));
-    // The operator's reset empties the controller's list; each empty report stops the alarm.
-    c.action("actionReset")->trigger();
-    QTRY_COMPARE(current->rowCount(), 0);
-    QVERIFY(c.sound->calls.size() > 3 && !c.sound->calls.mid(3).contains("play"));
-
-    // Ending polling keeps the rows and the sounding alarm; the parked worker darkens the lamps.
-    sim.addCurrentEvent(SimEvent::now(32, 1));
-    QTRY_COMPARE(current->rowCount(), 1);
-    c.action("actionDisablePoll")->trigger();
-    QTRY_VERIFY(litLamps(*c.window).isEmpty());
-    QCOMPARE(c.sound->calls.last(), QStringLiteral("play"));
-    QVERIFY(!c.action("actionNoSound")->isEnabled() && c.action("actionEnablePoll")->isEnabled());
-    QVERIFY(current->rowCount() == 1 && all->rowCount() >= 3);
-}
-
 // Hidden in the tray, the window reports a line failure; dismissing the box must
 // leave the console guarding: polling again brings the next event and the window back,
-// and only Выход ends it, at once for the eye even while the line is silent.
+// and only the tray's Выход ends it with 0, taking window, icon and a box shown meanwhile
+// away at once even while the line is silent.
 void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
 {
     SimHarness sim;
@@ -443,23 +446,216 @@ void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
              c.action("actionEnablePoll")->trigger();
              sim.addCurrentEvent(SimEvent::now(32, 0));
          }},
-        {"silent line", [&] { return current->rowCount() == 1 && c->isVisible(); },
+        {"silent line, a box", [&] { return current->rowCount() == 1 && c->isVisible(); },
          [&] {
              sim.setSilent(true);
              sinceSilent.start();
+             QTimer::singleShot(0, c.window.get(), [&c] { c->Message("Проверка"); });
          }},
-        {"Выход", [&] { return sinceSilent.elapsed() > 700; }, [&] {
+        {"Выход", [&] { return sinceSilent.elapsed() > 700 && box(); }, [&] {
              QVERIFY(c->isWorkerRunning());
+             QMessageBox *shown = box();
              tray->contextMenu()->actions().at(2)->trigger();
-             goneAtOnce = !c->isVisible() && !tray->isVisible();
+             goneAtOnce = !c->isVisible() && !tray->isVisible() && !shown->isVisible();
          }}};
-    QStringList done;
-    QCOMPARE(runApplication(steps, &done), 0);
-    QCOMPARE(done, stepNames(steps));
+    QCOMPARE(runApplication(steps), 0);
     QVERIFY(goneAtOnce && !c->isWorkerRunning());
     // The empty list stopped the silent alarm in every cycle; the event sounded it until Выход.
     const QStringList calls = c.sound->calls;
     QCOMPARE(calls.mid(calls.indexOf("play")), (QStringList{"play", "stop"}));
+}
+
+// Polling the simulator: the status word reaches the lamps; ending polling keeps the rows
+// and the sounding alarm while the parked worker darkens the lamps. Everything is journaled
+// before it is shown, and the "Журнал" tab shows it after a restart.
+void TestConsoleWindow::pollingEndToEnd()
+{
+    const QString path = workDir.filePath("polling.sqlite");
+    qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
+    SimHarness sim;
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    setStoredPort(sim.devicePath(), {sim.devicePath()});
+    {
+        Console c;
+        QCOMPARE(child<QTabWidget>(*c.window, "tabSelect")->tabText(2), QString("Журнал"));
+        QVERIFY(!journalWarning(*c.window));
+        QTableWidget *current = c.table("tableAlarmCurrent");
+        QTableWidget *all = c.table("tableAlarmAll");
+        // At the moment a row appears its event is already in the file.
+        QStringList late;
+        for (QTableWidget *table : {current, all}) {
+            const QString kind = table == current ? "event current" : "event all";
+            connect(table->model(), &QAbstractItemModel::rowsInserted, this, [&late, table, kind, path] {
+                const int journaled = journalRows(path, "kind, list").count(kind);
+                if (journaled < table->rowCount())
+                    late << kind + QString(": %1 rows, %2 journaled").arg(table->rowCount()).arg(journaled);
+            });
+        }
+        sim.setStatusWord(0x4); // fire; the worker adds the work bit
+        sim.addCurrentEvent(SimEvent::at(37, 4, QDateTime(QDate(2024, 3, 12), QTime(14, 30, 9))), false);
+        sim.addLoggedEvent(SimEvent::at(131, 9, QDateTime(QDate(2023, 12, 31), QTime(23, 59, 1))));
+        c.action("actionEnablePoll")->trigger();
+        QTRY_VERIFY(current->rowCount() == 1 && all->rowCount() == 1);
+        QTRY_COMPARE(litLamps(*c.window), (QVector<int>{Job, Fire}));
+        c.action("actionDisablePoll")->trigger();
+        QTRY_VERIFY(litLamps(*c.window).isEmpty());
+        QCOMPARE(c.sound->calls, QStringList("play"));
+        QVERIFY(!c.action("actionNoSound")->isEnabled() && c.action("actionEnablePoll")->isEnabled());
+        QVERIFY(current->rowCount() == 1 && all->rowCount() == 1);
+
+        c.action("actionEnablePoll")->trigger();
+        c.action("actionReset")->trigger();
+        QTRY_COMPARE(current->rowCount(), 0);
+        c.action("actionDisablePoll")->trigger();
+        QVERIFY2(late.isEmpty(), qPrintable(late.join(", ")));
+
+        // A line that stops answering ends polling with a failure.
+        sim.setSilent(true);
+        BoxAnswerer closer;
+        c.action("actionEnablePoll")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(c.action("actionEnablePoll")->isEnabled(), 30000);
+    }
+    const QString port = sim.devicePath();
+    QStringList expected{"polling-started  Порт " + port + ", адрес 1",
+                         "event current Неисправность датчика, Адрес 5",
+                         "event all Пожар, Адрес 99",
+                         "polling-stopped",
+                         "polling-started  Порт " + port + ", адрес 1",
+                         "reset current",
+                         "cleared current",
+                         "polling-stopped",
+                         "polling-started  Порт " + port + ", адрес 1",
+                         "line-failure  Ошибка чтения линии! Опрос завершен."};
+    QStringList rows = journalRows(path);
+    rows.removeAll("cleared all"); // only if the controller happened to empty its log
+    QCOMPARE(rows, expected);
+    QCOMPARE(journalRows(path, "source, code, occurred, port, slave").mid(1, 2),
+             (QStringList{"37 4 2024-03-12T14:30:09 " + port + " 1", "131 9 2023-12-31T23:59:01 " + port + " 1"}));
+
+    // After a restart the tab shows the earlier rows, newest at the bottom, and filters them.
+    MainWindow again;
+    JournalModel *model = child<JournalView>(again)->model();
+    QCOMPARE(model->rowCount(), expected.size());
+    QCOMPARE(model->data(model->index(expected.size() - 1, 1)).toString(), QString("Отказ линии"));
+    QCOMPARE(model->data(model->index(1, 3)).toString(), QString("Неисправность датчика, Адрес 5"));
+    child<QLineEdit>(again, "lineFilter")->setText("Адрес 99");
+    QTRY_COMPARE(model->rowCount(), 1);
+    child<QCheckBox>(again, "checkPeriod")->setChecked(true); // today only
+    QCOMPARE(model->rowCount(), 1);
+    child<QDateEdit>(again, "dateTo")->setDate(QDate::currentDate().addDays(-1));
+    QCOMPARE(model->rowCount(), 0);
+
+    // New rows come into view as they are journaled.
+    child<QCheckBox>(again, "checkPeriod")->setChecked(false);
+    child<QLineEdit>(again, "lineFilter")->clear();
+    QTRY_COMPARE(model->rowCount(), expected.size());
+    again.TableAlarmAllSet(AlarmType{5, 1, 24, 3, 5, 7, 0, 9});
+    QTRY_COMPARE(model->rowCount(), expected.size() + 1);
+    qunsetenv("TARVIK_JOURNAL");
+}
+
+void TestConsoleWindow::copyAndSaveFromTheTables()
+{
+    qputenv("TARVIK_JOURNAL", workDir.filePath("tables.sqlite").toLocal8Bit());
+    MainWindow window;
+    for (const AlarmType &alarm : {AlarmType{5, 1, 24, 3, 5, 7, 0, 9}, AlarmType{131, 9, 123, 12, 31, 23, 59, 59},
+                                   AlarmType{0, 78, 0, 1, 10, 10, 9, 0}})
+        window.TableAlarmAllSet(alarm);
+    QTableWidget *all = child<QTableWidget>(window, "tableAlarmAll");
+    // On screen the name is padded to 40, and whole in its tool tip as the column is
+    // narrower; no cell can be edited. Copies take the texts trimmed.
+    QCOMPARE(all->item(1, 0)->text(), QString("Пожар, Адрес 99 ").leftJustified(40));
+    QCOMPARE(all->item(1, 0)->toolTip(), QString("Пожар, Адрес 99"));
+    for (int column = 0; column < 3; ++column)
+        QVERIFY(!(all->item(1, column)->flags() & Qt::ItemIsEditable));
+    QCOMPARE(all->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QStringList texts;
+    for (QAction *action : all->actions())
+        texts << action->text();
+    QCOMPARE(texts, (QStringList{"Копировать", "Сохранить в CSV…"}));
+    QCOMPARE(child<QTableWidget>(window, "tableAlarmCurrent")->actions().size(), 2);
+
+    all->clearSelection();
+    all->selectionModel()->select(all->model()->index(2, 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    all->selectionModel()->select(all->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    all->actions().first()->trigger();
+    QCOMPARE(QApplication::clipboard()->text(),
+             QString("Пожар\t07:00:09\t05.03.2024\nНеизвестное событие, код 78\t10:09:00\t10.01.2000\n"));
+
+    EventTableMenu *menu = child<EventTableMenu>(*all);
+    const QString csv = workDir.filePath("all.csv");
+    QCOMPARE(menu->saveCsv(csv), CsvFileSaver::Saved);
+    QCOMPARE(readAll(csv), QByteArray("\xEF\xBB\xBFИмя события;Время;Дата\r\n"
+                                      "Пожар;07:00:09;05.03.2024\r\n"
+                                      "Пожар, Адрес 99;23:59:59;31.12.20123\r\n"
+                                      "Неизвестное событие, код 78;10:09:00;10.01.2000\r\n"));
+
+    // A cancelled save leaves the earlier file; a failed one says so and leaves nothing.
+    const auto cancel = [](QIODevice *device, QString *) {
+        device->write("partial");
+        return CsvFileSaver::Cancelled;
+    };
+    QCOMPARE(CsvFileSaver::save(&window, csv, cancel), CsvFileSaver::Cancelled);
+    QVERIFY(readAll(csv).startsWith("\xEF\xBB\xBFИмя события"));
+    BoxAnswerer boxes;
+    const QString nowhere = workDir.filePath("no-folder/all.csv");
+    QCOMPARE(menu->saveCsv(nowhere), CsvFileSaver::Failed);
+    const QString failure = "Не удалось сохранить файл «" + QDir::toNativeSeparators(nowhere) + "»: ";
+    QVERIFY2(boxes.seen.size() == 1 && boxes.seen[0].startsWith("Внимание|") && boxes.seen[0].contains("|" + failure),
+             qPrintable(boxes.seen.join('\n')));
+    QVERIFY(!QFile::exists(nowhere));
+
+    // The journal's own export (its bytes are tst_journal's): what the view shows.
+    JournalView *view = child<JournalView>(window);
+    child<QLineEdit>(window, "lineFilter")->setText("Адрес 99");
+    QTRY_COMPARE(view->model()->rowCount(), 1);
+    const QString journalCsv = workDir.filePath("journal.csv");
+    QCOMPARE(view->saveCsv(journalCsv), CsvFileSaver::Saved);
+    const QList<QByteArray> lines = readAll(journalCsv).split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[1].endsWith(";Событие;Все события;Пожар, Адрес 99;31.12.20123 23:59:59\r"), lines[1].constData());
+    qunsetenv("TARVIK_JOURNAL");
+}
+
+void TestConsoleWindow::badJournalNeverStopsPolling()
+{
+    QVERIFY(writeFile(workDir.filePath("file"), "a file, not a folder"));
+    const QString corrupt = workDir.filePath("corrupt.sqlite");
+    QVERIFY(writeFile(corrupt, QByteArray(8192, '\x5a')));
+
+    const struct { QString path, says; } journals[] = {
+        {workDir.filePath("file/Tarvik/journal.sqlite"), "не удалось создать папку"}, {corrupt, "был повреждён"}};
+    for (const auto &[path, says] : journals) {
+        qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
+        SimHarness sim;
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        setStoredPort(sim.devicePath(), {sim.devicePath()});
+        MainWindow window;
+        window.show();
+        QTRY_VERIFY(journalWarning(window));
+        const QString text = journalWarning(window)->text();
+        QVERIFY2(text.contains(says), qPrintable(text));
+        QCOMPARE(journalWarning(window)->windowTitle(), QString("Внимание"));
+        QVERIFY(!journalWarning(window)->isModal());
+        QCOMPARE(child<QLabel>(window, "labelJournalProblem")->text(), text);
+
+        // Polling goes on, the warning is not repeated.
+        QTableWidget *all = child<QTableWidget>(window, "tableAlarmAll");
+        sim.addLoggedEvent(SimEvent::now(32, 0));
+        window.findChild<QAction *>("actionEnablePoll")->trigger();
+        QTRY_COMPARE(all->rowCount(), 1);
+        journalWarning(window)->close();
+        sim.addLoggedEvent(SimEvent::now(32, 1));
+        QTRY_COMPARE(all->rowCount(), 2);
+        QTest::qWait(50);
+        QVERIFY(!journalWarning(window));
+        window.findChild<QAction *>("actionDisablePoll")->trigger();
+        if (path == corrupt) // the new journal took the events
+            QCOMPARE(journalRows(corrupt, "kind").count("event"), 2);
+    }
+    QVERIFY(QFileInfo(workDir.filePath("file")).isFile());
+    QCOMPARE(QDir(workDir.path()).entryList({"corrupt.corrupt-*.sqlite"}).size(), 1);
+    qunsetenv("TARVIK_JOURNAL");
 }
 
 QTEST_MAIN(TestConsoleWindow)

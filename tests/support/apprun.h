@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QStringList>
 #include <QTimer>
 #include <QVector>
 
@@ -22,39 +21,33 @@ struct AppStep
 
 inline bool always() { return true; }
 
-inline QStringList stepNames(const QVector<AppStep> &steps)
-{
-    QStringList names;
-    for (const AppStep &step : steps)
-        names << step.name;
-    return names;
-}
-
 // Runs exec() through the steps in order, each given 20 s to become ready. Returns
-// exec()'s code (1 when a step never became ready or the application did not end
-// within a minute) and the names of the steps done, which fall short of all of them
-// when the application ended early.
-inline int runApplication(const QVector<AppStep> &steps, QStringList *done)
+// exec()'s code, or 1 when a step never became ready, the application did not end
+// within a minute or it ended before its last step (that step is named in a warning).
+inline int runApplication(const QVector<AppStep> &steps)
 {
+    int done = 0;
     QTimer ticker, watchdog;
     QElapsedTimer sinceLastStep;
     sinceLastStep.start();
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (done->size() == steps.size())
+        if (done == steps.size())
             return;
-        const AppStep &step = steps[done->size()];
         if (sinceLastStep.elapsed() > 20000) {
             QCoreApplication::exit(1);
-        } else if (step.ready()) {
-            *done << step.name;
+        } else if (steps[done].ready()) {
             sinceLastStep.restart();
-            step.act();
+            steps[done++].act();
         }
     });
     QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
     ticker.start(20);
     watchdog.start(60000);
-    return QCoreApplication::exec();
+    const int code = QCoreApplication::exec();
+    if (done == steps.size())
+        return code;
+    qWarning("the run ended before the step \"%s\"", qPrintable(steps[done].name));
+    return 1;
 }
 
 #endif // APPRUN_H
