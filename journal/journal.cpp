@@ -93,8 +93,8 @@ Journal::Outcome Journal::openDatabase()
         return Outcome::Failed;
     insertQuery = QSqlQuery(db);
     if (!insertQuery.prepare(QStringLiteral(
-            "INSERT INTO journal(received, kind, list, source, code, name, occurred, port, slave) "
-            "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")))
+            "INSERT INTO journal(received, kind, list, source, code, name, occurred, port, slave, "
+            "controller, guard, ref) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
         return outcomeOf(insertQuery.lastError());
     return Outcome::Done;
 }
@@ -116,18 +116,68 @@ Journal::Outcome Journal::prepareSchema()
     const QString statements[] = {
         QStringLiteral("PRAGMA journal_mode=WAL"),
         QStringLiteral("PRAGMA synchronous=NORMAL"),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS journal(id INTEGER PRIMARY KEY, received TEXT, "
-                       "kind TEXT, list TEXT, source INTEGER, code INTEGER, name TEXT, "
-                       "occurred TEXT, port TEXT, slave INTEGER)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS journal_received ON journal(received)"),
-        QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion),
     };
     for (const QString &statement : statements) {
         if (!query.exec(statement))
             return outcomeOf(query.lastError());
         query.finish();
     }
-    return Outcome::Done;
+    return version == SchemaVersion ? Outcome::Done : upgradeSchema(version);
+}
+
+// One transaction: a file is either still at its old version with every row,
+// or wholly at the new one. Older rows get empty new columns.
+Journal::Outcome Journal::upgradeSchema(int fromVersion)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    QStringList statements;
+    if (fromVersion < 1) {
+        statements << QStringLiteral("CREATE TABLE IF NOT EXISTS journal(id INTEGER PRIMARY KEY, "
+                                     "received TEXT, kind TEXT, list TEXT, source INTEGER, "
+                                     "code INTEGER, name TEXT, occurred TEXT, port TEXT, "
+                                     "slave INTEGER, controller TEXT, guard TEXT, ref INTEGER)");
+    } else {
+        statements << QStringLiteral("ALTER TABLE journal ADD COLUMN controller TEXT")
+                   << QStringLiteral("ALTER TABLE journal ADD COLUMN guard TEXT")
+                   << QStringLiteral("ALTER TABLE journal ADD COLUMN ref INTEGER");
+    }
+    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS journal_received ON journal(received)")
+               << QStringLiteral("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT)")
+               << QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion);
+    if (!db.transaction())
+        return outcomeOf(db.lastError());
+    QSqlQuery query(db);
+    for (const QString &statement : qAsConst(statements)) {
+        if (!query.exec(statement)) {
+            const Outcome outcome = outcomeOf(query.lastError());
+            query.finish();
+            db.rollback();
+            return outcome;
+        }
+        query.finish();
+    }
+    return db.commit() ? Outcome::Done : outcomeOf(db.lastError());
+}
+
+QString Journal::metaValue(const QString &key) const
+{
+    if (!opened)
+        return QString();
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
+    query.addBindValue(key);
+    return query.exec() && query.next() ? query.value(0).toString() : QString();
+}
+
+bool Journal::setMetaValue(const QString &key, const QString &value)
+{
+    if (!opened)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.prepare(QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)"));
+    query.addBindValue(key);
+    query.addBindValue(value);
+    return query.exec();
 }
 
 // Ids only grow, so the oldest rows are those with the smallest ids.
@@ -220,6 +270,9 @@ bool Journal::insert(const JournalRecord &record)
     insertQuery.addBindValue(record.occurred);
     insertQuery.addBindValue(record.port);
     insertQuery.addBindValue(record.slave);
+    insertQuery.addBindValue(record.controller);
+    insertQuery.addBindValue(record.guard);
+    insertQuery.addBindValue(record.ref);
     return insertQuery.exec();
 }
 

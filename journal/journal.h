@@ -19,7 +19,7 @@ class Journal : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
     static constexpr qint64 DefaultRowLimit = 1000000;
 
     explicit Journal(QObject *parent = nullptr);
@@ -44,6 +44,11 @@ public:
     // Stores the record and returns its id, or 0 when the journal is not in use.
     qint64 append(const JournalRecord &record);
 
+    // Small values kept in the journal file beside its rows (such as how far
+    // the rows have been handed on); empty when absent or not in use.
+    QString metaValue(const QString &key) const;
+    bool setMetaValue(const QString &key, const QString &value);
+
 signals:
     void appended(qint64 id);
     // When the journal stops working, or had to start a new file in place of
@@ -55,6 +60,7 @@ private:
 
     Outcome openDatabase();
     Outcome prepareSchema();
+    Outcome upgradeSchema(int fromVersion);
     bool trimToLimit();
     bool exec(const QString &statement);
     bool setCorruptFileAside();

@@ -46,6 +46,9 @@ JournalRecord recordFrom(const QSqlQuery &query)
     record.occurred = query.value(7).toString();
     record.port = query.value(8).toString();
     record.slave = query.value(9);
+    record.controller = query.value(10).toString();
+    record.guard = query.value(11).toString();
+    record.ref = query.value(12);
     return record;
 }
 
@@ -93,7 +96,7 @@ QVector<JournalRecord> JournalQuery::select(const QString &idCondition, qint64 i
     QSqlQuery query(QSqlDatabase::database(connection, false));
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT id, received, kind, list, source, code, name, occurred, "
-                                 "port, slave FROM journal")
+                                 "port, slave, controller, guard, ref FROM journal")
                   + whereClause(idCondition) + QStringLiteral(" ORDER BY id ")
                   + (descending ? QStringLiteral("DESC") : QStringLiteral("ASC"))
                   + QStringLiteral(" LIMIT %1").arg(limit));

@@ -6,6 +6,8 @@ const QString JournalRecord::Reset = QStringLiteral("reset");
 const QString JournalRecord::LineFailure = QStringLiteral("line-failure");
 const QString JournalRecord::PollingStarted = QStringLiteral("polling-started");
 const QString JournalRecord::PollingStopped = QStringLiteral("polling-stopped");
+const QString JournalRecord::LinkRestored = QStringLiteral("link-restored");
+const QString JournalRecord::Acknowledged = QStringLiteral("acknowledged");
 const QString JournalRecord::CurrentList = QStringLiteral("current");
 const QString JournalRecord::AllList = QStringLiteral("all");
 

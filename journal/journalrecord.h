@@ -10,6 +10,7 @@
 // One row of the journal as stored: what happened, when it arrived and on
 // which line. Events carry their source, code, name and the controller's time;
 // the other kinds leave those empty (a line failure keeps its message as name).
+// An acknowledgement names its event, its guard and the event's row (ref).
 struct JournalRecord
 {
     qint64 id = 0;
@@ -22,6 +23,9 @@ struct JournalRecord
     QString occurred; // the controller's time, ISO 8601 when it is a valid date
     QString port;
     QVariant slave;
+    QString controller; // the controller's name in a site console, else empty
+    QString guard;      // who acknowledged, for an acknowledgement
+    QVariant ref;       // the id of the row an acknowledgement is about, else null
 
     static const QString Event;
     static const QString Cleared;
@@ -29,6 +33,8 @@ struct JournalRecord
     static const QString LineFailure;
     static const QString PollingStarted;
     static const QString PollingStopped;
+    static const QString LinkRestored;
+    static const QString Acknowledged;
     static const QString CurrentList;
     static const QString AllList;
 

@@ -65,6 +65,7 @@ private slots:
     void csvBytes();
     void rowLimitAtStartUp();
     void unusableFiles();
+    void upgradesVersionOneFile();
     void lockedWhileInUse();
 
 private:
@@ -82,6 +83,7 @@ void TestJournal::recordsKeepEveryField()
     JournalRecord fire = JournalRecord::event(JournalRecord::CurrentList, AlarmType{37, 4, 24, 3, 12, 14, 30, 9}, padded);
     fire.port = "/dev/pts/3";
     fire.slave = 17;
+    fire.controller = "Котельная 2";
     QSignalSpy appended(&journal, &Journal::appended);
     const qint64 first = journal.append(fire);
     QVERIFY(first > 0 && appended.count() == 1 && appended.first().first().toLongLong() == first);
@@ -89,9 +91,16 @@ void TestJournal::recordsKeepEveryField()
     journal.append(JournalRecord::event(JournalRecord::AllList, AlarmType{0, 9, 24, 13, 40, 25, 0, 1}, "x"));
     journal.append(JournalRecord::event(JournalRecord::AllList, AlarmType{0, 9, 123, 1, 2, 3, 4, 5}, "y"));
     journal.append(JournalRecord::note(JournalRecord::PollingStopped));
+    JournalRecord seen = JournalRecord::note(JournalRecord::Acknowledged, JournalRecord::CurrentList, "Пожар, Адрес 5");
+    seen.guard = "Иванов";
+    seen.ref = first;
+    journal.append(seen);
 
     const QVector<JournalRecord> rows = JournalQuery(journal.connectionName(), {}).newer(0, 10);
-    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows[0].controller, QString("Котельная 2"));
+    QVERIFY(rows[0].guard.isEmpty() && rows[0].ref.isNull() && rows[1].controller.isEmpty());
+    QVERIFY(rows[4].kind == "acknowledged" && rows[4].guard == "Иванов" && rows[4].ref.toLongLong() == first);
     const JournalRecord &r = rows[0];
     QCOMPARE(r.id, first);
     QVERIFY(QDateTime::fromString(r.received, "yyyy-MM-ddTHH:mm:ss").secsTo(QDateTime::currentDateTime()) < 60);
@@ -259,6 +268,43 @@ void TestJournal::unusableFiles()
     Journal newer;
     QVERIFY(!newer.open(later));
     QVERIFY(newer.problem().contains("более новой версией"));
+}
+
+// A file written by the first version of the journal: every row stays, the
+// new columns come empty, and the file goes on at the new version.
+void TestJournal::upgradesVersionOneFile()
+{
+    QVERIFY(QFile::copy(QString(TARVIK_JOURNAL_DATA) + "/journal-v1.sqlite", path));
+    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(OtherConnection(path).value("PRAGMA user_version").toInt(), 1);
+    Journal journal;
+    QVERIFY2(journal.open(path), qPrintable(journal.problem()));
+    QVERIFY(journal.problem().isEmpty());
+    QVector<JournalRecord> rows = JournalQuery(journal.connectionName(), {}).newer(0, 100);
+    QCOMPARE(rows.size(), 6);
+    QCOMPARE(QStringList({rows[0].kind, rows[0].name, rows[0].port}),
+             QStringList({"polling-started", "Порт ttyUSB0, адрес 1", "ttyUSB0"}));
+    QCOMPARE(QStringList({rows[1].list, rows[1].name, rows[1].occurred, rows[1].received}),
+             QStringList({"current", "Порог 1 CH, Адрес 1", "2026-11-30T08:00:05", "2026-11-30T08:00:01"}));
+    QCOMPARE(QVariantList({rows[1].source, rows[1].code, rows[1].slave}), QVariantList({32, 1, 1}));
+    QCOMPARE(rows[5].kind, QString("line-failure"));
+    for (const JournalRecord &row : rows)
+        QVERIFY(row.controller.isEmpty() && row.guard.isEmpty() && row.ref.isNull());
+
+    JournalRecord next = eventAt("2026-12-01T00:00:00", "после обновления");
+    next.controller = "Контроллер 2";
+    QCOMPARE(journal.append(next), rows.last().id + 1);
+    QVERIFY(journal.setMetaValue("published", "4") && journal.setMetaValue("published", "5"));
+    journal.open(dir.filePath("elsewhere.sqlite")); // lets the file go
+
+    Journal reopened; // already at the new version: nothing is added twice
+    QVERIFY2(reopened.open(path), qPrintable(reopened.problem()));
+    rows = JournalQuery(reopened.connectionName(), {}).newer(0, 100);
+    QCOMPARE(rows.size(), 7);
+    QCOMPARE(rows.last().controller, QString("Контроллер 2"));
+    QCOMPARE(reopened.metaValue("published"), QString("5"));
+    QVERIFY(reopened.metaValue("absent").isEmpty());
+    QCOMPARE(OtherConnection(path).value("PRAGMA user_version").toInt(), Journal::SchemaVersion);
 }
 
 void TestJournal::lockedWhileInUse()
