@@ -13,7 +13,9 @@ public:
         Answer,        // answer normally
         Drop,          // say nothing
         BrokenCrc,     // answer with a corrupted CRC
-        DeviceFailure  // answer with exception 4 (slave device failure)
+        DeviceFailure, // answer with exception 4 (slave device failure)
+        GatewayFailure, // answer with exception 0x0B (gateway target failed to respond)
+        CloseConnection // TCP: close the connection unanswered; serial: say nothing
     };
 
     // Requests touching registers first..last fail `times` times (Forever: until
@@ -30,6 +32,8 @@ public:
 
     void dropNext(int requests) { drops = qMax(0, requests); }
     void breakCrcOfNext(int answers) { brokenCrcs = qMax(0, answers); }
+    void failGatewayOfNext(int requests) { gatewayFailures = qMax(0, requests); }
+    void closeOnNext(int requests) { closes = qMax(0, requests); }
     void setDelay(int milliseconds) { delay = qMax(0, milliseconds); }
     void setSilent(bool on) { silent = on; }  // stop answering until resumed
     void addRangeFault(const RangeFault &fault);
@@ -41,12 +45,16 @@ public:
     bool isSilent() const { return silent; }
     int pendingDrops() const { return drops; }
     int pendingBrokenCrcs() const { return brokenCrcs; }
+    int pendingGatewayFailures() const { return gatewayFailures; }
+    int pendingCloses() const { return closes; }
     const QVector<RangeFault> &rangeFaults() const { return ranges; }
     QString describe() const;
 
 private:
     int drops = 0;
     int brokenCrcs = 0;
+    int gatewayFailures = 0;
+    int closes = 0;
     int delay = 0;
     bool silent = false;
     QVector<RangeFault> ranges;
