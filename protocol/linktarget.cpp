@@ -38,13 +38,16 @@ QString LinkTarget::hostProblem(const QString &host)
         return QStringLiteral("Не указан адрес шлюза.");
     if (QHostAddress(host).protocol() != QAbstractSocket::UnknownNetworkLayerProtocol)
         return QString();
-    if (host.contains(QLatin1Char(':')))
+    static const QRegularExpression addressLike(QStringLiteral("^[0-9A-Fa-f:.]+$"));
+    if (host.contains(QLatin1Char(':')) && addressLike.match(host).hasMatch())
         return QStringLiteral("Адрес «%1» не является адресом IPv6.").arg(host);
     // A host name: dot-separated labels of letters, digits and inner hyphens.
     static const QRegularExpression label(QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
     const QStringList labels = host.endsWith(QLatin1Char('.')) ? host.chopped(1).split(QLatin1Char('.'))
                                                                : host.split(QLatin1Char('.'));
-    bool valid = host.size() <= 253;
+    // An all-digit last label is a mistyped IPv4 address, not a name.
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    bool valid = host.size() <= 253 && !digits.match(labels.last()).hasMatch();
     for (const QString &part : labels)
         valid = valid && label.match(part).hasMatch();
     if (!valid)
