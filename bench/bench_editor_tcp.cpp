@@ -42,7 +42,7 @@ double runJob(MyThread &worker, int mode)
     return ok ? ms : -1;
 }
 
-void measure(const char *name, const LinkTarget &target)
+void measure(Simulator &sim, const char *name, const LinkTarget &target)
 {
     MyThread worker;
     worker.setLink(target);
@@ -50,6 +50,7 @@ void measure(const char *name, const LinkTarget &target)
     for (int mode : { MyThread::ReadMode, MyThread::WriteMode }) {
         std::vector<double> times;
         int failures = 0;
+        sim.resetStatistics();
         for (int round = 0; round < Rounds; ++round) {
             const double ms = runJob(worker, mode);
             if (ms < 0)
@@ -62,9 +63,9 @@ void measure(const char *name, const LinkTarget &target)
             std::printf("%s %s: every job failed\n", name, mode == MyThread::ReadMode ? "read " : "write");
             continue;
         }
-        std::printf("%s %s: median %.1f ms, best %.1f ms, worst %.1f ms, failures %d of %d\n", name,
-                    mode == MyThread::ReadMode ? "read " : "write", times[times.size() / 2], times.front(),
-                    times.back(), failures, Rounds);
+        std::printf("%s %s: median %.1f ms, best %.1f ms, worst %.1f ms, failures %d of %d, %llu requests a job\n",
+                    name, mode == MyThread::ReadMode ? "read " : "write", times[times.size() / 2], times.front(),
+                    times.back(), failures, Rounds, sim.statistics().answered / Rounds);
     }
 }
 
@@ -82,7 +83,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("whole configuration through the editor's worker, %d jobs each (target: TCP read < 150 ms)\n", Rounds);
-    measure("TCP 127.0.0.1", LinkTarget::tcp(QStringLiteral("127.0.0.1"), tcp.port(), 1));
-    measure("pseudo-terminal", LinkTarget::serial(pty, 115200, 1));
+    measure(sim, "TCP 127.0.0.1", LinkTarget::tcp(QStringLiteral("127.0.0.1"), tcp.port(), 1));
+    measure(sim, "pseudo-terminal", LinkTarget::serial(pty, 115200, 1));
     return 0;
 }
