@@ -150,6 +150,8 @@ void SettingsDialog::showLinkKind()
     for (QWidget *field : { static_cast<QWidget *>(ui->hostEdit), static_cast<QWidget *>(ui->tcpPortEdit),
                             static_cast<QWidget *>(ui->responseTimeoutBox) })
         field->setEnabled(tcp);
+    ui->addressBox->setToolTip(tcp ? QStringLiteral("Адрес контроллера за шлюзом (идентификатор устройства Modbus TCP)")
+                                   : QString());
 }
 
 bool SettingsDialog::tcpChosen() const
