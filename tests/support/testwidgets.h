@@ -76,12 +76,12 @@ inline void setStoredPort(const QString &path, const QStringList &listedPorts)
     store.sync();
 }
 
-// The stored choice: a Modbus TCP gateway on 127.0.0.1 at this port, unit 1.
-inline void setStoredGateway(int port)
+// The stored choice: a Modbus TCP gateway at this port, unit 1.
+inline void setStoredGateway(int port, const QString &host = QStringLiteral("127.0.0.1"))
 {
     QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
     store.setValue("link", "tcp");
-    store.setValue("tcpHost", "127.0.0.1");
+    store.setValue("tcpHost", host);
     store.setValue("tcpPort", QString::number(port));
     store.setValue("address", "1");
     store.sync();
