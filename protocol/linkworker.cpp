@@ -232,7 +232,8 @@ void LinkWorker::closeLink()
 {
     if (!connection)
         return;
-    lineUnsettledSince = connection->link.unsettledSince();
+    if (connection->link.isSerial()) // a TCP job leaves the serial line's state alone
+        lineUnsettledSince = connection->link.unsettledSince();
     connection.reset();
 }
 

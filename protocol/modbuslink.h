@@ -42,6 +42,8 @@ public:
     int writeRegister(int address, quint16 value) override;
     int writeRegisters(int address, int count, const quint16 *src) override;
 
+    bool isSerial() const { return transport == Rtu; }
+
     // Drops whatever is waiting on the line now.
     void flush();
 

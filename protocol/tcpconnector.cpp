@@ -31,7 +31,6 @@ QByteArrayList resolve(const QString &host)
     addrinfo hints {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
     addrinfo *found = nullptr;
     if (getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) != 0)
         return addresses;

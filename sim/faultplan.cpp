@@ -58,7 +58,8 @@ QString FaultPlan::describe() const
     if (brokenCrcs)
         parts << QStringLiteral("crc %1").arg(brokenCrcs);
     if (gatewayFailures)
-        parts << QStringLiteral("gateway %1").arg(gatewayFailures);
+        parts << QStringLiteral("%1 %2").arg(gatewayCode == GatewayPathUnavailable ? "path" : "gateway")
+                     .arg(gatewayFailures);
     if (closes)
         parts << QStringLiteral("close %1").arg(closes);
     if (delay)

@@ -14,7 +14,7 @@ public:
         Drop,          // say nothing
         BrokenCrc,     // answer with a corrupted CRC
         DeviceFailure, // answer with exception 4 (slave device failure)
-        GatewayFailure, // answer with exception 0x0B (gateway target failed to respond)
+        GatewayFailure, // answer with gatewayException(): 0x0B target failed to respond, 0x0A no path
         CloseConnection // TCP: close the connection unanswered; serial: say nothing
     };
 
@@ -32,7 +32,13 @@ public:
 
     void dropNext(int requests) { drops = qMax(0, requests); }
     void breakCrcOfNext(int answers) { brokenCrcs = qMax(0, answers); }
-    void failGatewayOfNext(int requests) { gatewayFailures = qMax(0, requests); }
+    static constexpr int GatewayPathUnavailable = 0x0A;
+    static constexpr int GatewayTargetFailed = 0x0B;
+    void failGatewayOfNext(int requests, int exception = GatewayTargetFailed)
+    {
+        gatewayFailures = qMax(0, requests);
+        gatewayCode = exception;
+    }
     void closeOnNext(int requests) { closes = qMax(0, requests); }
     void setDelay(int milliseconds) { delay = qMax(0, milliseconds); }
     void setSilent(bool on) { silent = on; }  // stop answering until resumed
@@ -46,6 +52,7 @@ public:
     int pendingDrops() const { return drops; }
     int pendingBrokenCrcs() const { return brokenCrcs; }
     int pendingGatewayFailures() const { return gatewayFailures; }
+    int gatewayException() const { return gatewayCode; }
     int pendingCloses() const { return closes; }
     const QVector<RangeFault> &rangeFaults() const { return ranges; }
     QString describe() const;
@@ -54,6 +61,7 @@ private:
     int drops = 0;
     int brokenCrcs = 0;
     int gatewayFailures = 0;
+    int gatewayCode = GatewayTargetFailed;
     int closes = 0;
     int delay = 0;
     bool silent = false;

@@ -201,7 +201,7 @@ Simulator::Answer Simulator::prepareAnswer(const quint8 *frame, int length)
     const FaultPlan::Action action = faults.decide(request.function, request.address, request.count);
     if (action == FaultPlan::DeviceFailure || action == FaultPlan::GatewayFailure) {
         answer.kind = Answer::Exception;
-        answer.exception = action == FaultPlan::DeviceFailure ? SlaveDeviceFailure : GatewayTargetFailed;
+        answer.exception = action == FaultPlan::DeviceFailure ? SlaveDeviceFailure : faults.gatewayException();
     } else if (action == FaultPlan::CloseConnection) {
         answer.kind = Answer::Close;
     } else if (action != FaultPlan::Drop) {

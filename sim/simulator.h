@@ -45,7 +45,7 @@ public:
         quint64 otherSlave = 0;  // well-formed frames for another address
     };
     static constexpr int MaxLoggedRequests = 100000;
-    static constexpr int GatewayTargetFailed = 0x0B; // the Modbus gateway exception
+    static constexpr int GatewayTargetFailed = FaultPlan::GatewayTargetFailed;
 
     // What the controller does about one request.
     struct Answer {

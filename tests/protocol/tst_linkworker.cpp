@@ -226,8 +226,8 @@ private slots:
         QCOMPARE(LinkTarget::tcp("::1", 1502, 1).peerName(), QString("[::1]:1502"));
     }
 
-    // A gateway's 0x0B fails that one request, is logged with its meaning, and keeps
-    // the connection. A connection the peer closes fails the request at once, not after
+    // A gateway's 0x0B or 0x0A fails that one request, is logged with its meaning, and
+    // keeps the connection. A connection the peer closes fails the request at once, not after
     // the time-out; a late answer is not taken for the next request's, and the next
     // request goes without a quiet wait, on a new connection.
     void tcpFailuresCostOneRequestEach()
@@ -253,19 +253,22 @@ private slots:
         sim.failGatewayOfNext(1);
         QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^FC 3 at 5: gateway exception 0x0B, gateway target device failed to respond$"));
         runOnce(worker, 1);
-        QCOMPARE(sim.tcpConnections(), 1);
+        sim.faults([](FaultPlan &f) { f.failGatewayOfNext(1, FaultPlan::GatewayPathUnavailable); });
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^FC 3 at 5: gateway exception 0x0A, gateway path unavailable$"));
+        runOnce(worker, 2);
+        QCOMPARE(sim.tcpConnections(), 2); // one a job: the exceptions kept theirs
 
         sim.closeOnNext(1);
-        runOnce(worker, 2);
-        QCOMPARE(sim.tcpConnections(), 3);
-        QVERIFY2(times.at(3) < 300, qPrintable(QString::number(times.at(3))));
+        runOnce(worker, 3);
+        QCOMPARE(sim.tcpConnections(), 4);
+        QVERIFY2(times.at(6) < 300, qPrintable(QString::number(times.at(6))));
 
         step = [&](RegisterLink &) { sim.setDelay(0); sim.setHolding(5, ++value); };
         sim.setDelay(600); // past the 0.4 s time-out
-        runOnce(worker, 3);
-        QVERIFY2(times.at(6) >= 350 && times.at(7) < 350, qPrintable(QString("%1 %2").arg(times.at(6)).arg(times.at(7))));
-        QCOMPARE(worker.outcomes, QString("failed 21 22 failed 24 25 failed 27 28").split(' '));
-        QCOMPARE(sim.tcpConnections(), 5);
+        runOnce(worker, 4);
+        QVERIFY2(times.at(9) >= 350 && times.at(10) < 350, qPrintable(QString("%1 %2").arg(times.at(9)).arg(times.at(10))));
+        QCOMPARE(worker.outcomes, QString("failed 21 22 failed 24 25 failed 27 28 failed 2a 2b").split(' '));
+        QCOMPARE(sim.tcpConnections(), 6);
     }
 };
 

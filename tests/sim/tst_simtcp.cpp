@@ -131,14 +131,14 @@ private slots:
         QCOMPARE(TcpMaster(port, 0xFF).read(10), QString("timeout")); // queued behind the stranger
     }
 
-    // The fault commands over TCP: exception 0x0B, silence, delay, closing the
+    // The fault commands over TCP: exceptions 0x0B and 0x0A, silence, delay, closing the
     // connection; a broken checksum shows as the gateway's 0x0B.
     void faultCommandsWorkOverTcp()
     {
         TcpMaster master(port, 5);
         QVERIFY(master.isConnected());
         QStringList outcomes;
-        for (const char *fault : { "fault gateway 1", "fault crc 1", "fault drop 1", "fault delay 400",
+        for (const char *fault : { "fault gateway 1", "fault path 1", "fault crc 1", "fault drop 1", "fault delay 400",
                                    "fault delay 0", "fault close 1" }) {
             QVERIFY(command(fault));
             outcomes << master.read(10);
@@ -148,7 +148,7 @@ private slots:
         outcomes << master.read(10);
         master.close();
         outcomes << TcpMaster(port, 0xFF).read(10); // "this device": unit 5
-        QCOMPARE(outcomes, QString("0x0B 0x0B timeout timeout beef reset beef beef").split(' '));
+        QCOMPARE(outcomes, QString("0x0B 0x0A 0x0B timeout timeout beef reset beef beef").split(' '));
     }
 
     // A transparent serial server on loopback (socat between a TCP port and the
