@@ -119,7 +119,7 @@ void TcpServer::run()
         if (ready <= 0 || !fds[1].revents)
             continue;
         if (clientSocket >= 0) {
-            serveClient(clientSocket);
+            serveClient();
             continue;
         }
         const int client = ::accept4(listenSocket, nullptr, nullptr, SOCK_CLOEXEC);
@@ -132,9 +132,8 @@ void TcpServer::run()
 }
 
 // One request from the client served; a gone client is closed.
-void TcpServer::serveClient(int client)
+void TcpServer::serveClient()
 {
-    Q_UNUSED(client)
     quint8 request[MODBUS_TCP_MAX_ADU_LENGTH];
     const int length = modbus_receive(ctx, request);
     if (length < 0) {
@@ -203,7 +202,7 @@ bool TcpServer::listen(const QString &, int, QString *error)
 
 void TcpServer::stop() {}
 void TcpServer::run() {}
-void TcpServer::serveClient(int) {}
+void TcpServer::serveClient() {}
 bool TcpServer::serveRequest(const quint8 *, int) { return false; }
 bool TcpServer::pause(int) { return false; }
 void TcpServer::closeClient() {}

@@ -37,7 +37,7 @@ public:
 
 private:
     void run();
-    void serveClient(int client);
+    void serveClient();
     bool serveRequest(const quint8 *request, int length);
     bool pause(int milliseconds);
     void closeClient();
