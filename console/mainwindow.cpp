@@ -352,14 +352,13 @@ void MainWindow::on_actionDisablePoll_triggered()
 void MainWindow::on_actionEnablePoll_triggered()
 {
     const Settings settings = settingsDialog->settings();
-    worker->setPort(LinkWorker::devicePath(settings.portName), settings.baudRate,
-                    settings.address);
+    worker->setLink(settings.linkTarget());
     worker->resume();
     setPollingActions(true);
-    pollPort = settings.portName;
+    pollPort = settings.linkName();
     pollSlave = settings.address;
     journalNote(JournalRecord::PollingStarted, QString(),
-                tr("Порт %1, адрес %2").arg(settings.portName).arg(settings.address));
+                tr("Порт %1, адрес %2").arg(pollPort).arg(settings.address));
 }
 
 void MainWindow::on_actionReset_triggered()

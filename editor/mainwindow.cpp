@@ -475,7 +475,7 @@ void MainWindow::startTransfer(int mode, int lastStep)
     progressBar->setValue(0);
     progressBar->show();
     const Settings link = settingsDialog->settings();
-    worker->setPort(LinkWorker::devicePath(link.portName), link.baudRate, link.address);
+    worker->setLink(link.linkTarget());
     worker->setMode(mode);
     worker->resume();
     setTransferActionsEnabled(false);

@@ -4,6 +4,7 @@
 
 #include <QIntValidator>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
@@ -50,12 +51,17 @@ SettingsDialog::SettingsDialog(QWidget *parent)
             this, &SettingsDialog::showPortInfo);
     connect(ui->baudRateBox, QOverload<int>::of(&QComboBox::currentIndexChanged),
             this, &SettingsDialog::checkCustomBaudRatePolicy);
+    ui->linkKindBox->addItem(QStringLiteral("COM-порт"), SettingsStore::serialLink());
+    ui->linkKindBox->addItem(QStringLiteral("Modbus TCP"), SettingsStore::tcpLink());
+    connect(ui->linkKindBox, QOverload<int>::of(&QComboBox::currentIndexChanged),
+            this, &SettingsDialog::showLinkKind);
 
     for (int address = 1; address <= 247; ++address)
         ui->addressBox->addItem(QString::number(address));
     fillParameters();
     fillPortsInfo();
     loadStoredChoice();
+    showLinkKind();
     updateSettings();
 }
 
@@ -105,12 +111,52 @@ void SettingsDialog::showPortInfo(int index)
     ui->pidLabel->setText(tr("Product Identifier: %1").arg(detail(6)));
 }
 
+QString SettingsDialog::choiceProblem() const
+{
+    if (!tcpChosen())
+        return QString();
+    const QString hostProblem = LinkTarget::hostProblem(ui->hostEdit->text().trimmed());
+    if (!hostProblem.isEmpty())
+        return hostProblem;
+    bool isNumber = false;
+    const int port = ui->tcpPortEdit->text().trimmed().toInt(&isNumber);
+    return LinkTarget::portProblem(isNumber ? port : 0);
+}
+
 void SettingsDialog::apply()
 {
-    SettingsStore::save({ ui->serialPortInfoListBox->currentText(), ui->baudRateBox->currentText(),
-                          ui->addressBox->currentText() });
+    const QString problem = choiceProblem();
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), problem);
+        return;
+    }
+    SettingsStore::Choice choice{ ui->serialPortInfoListBox->currentText(),
+                                  ui->baudRateBox->currentText(), ui->addressBox->currentText() };
+    choice.link = ui->linkKindBox->currentData().toString();
+    choice.tcpHost = ui->hostEdit->text().trimmed();
+    choice.tcpPort = QString::number(ui->tcpPortEdit->text().trimmed().toInt());
+    choice.tcpTimeout = QString::number(ui->responseTimeoutBox->value());
+    SettingsStore::save(choice);
     updateSettings();
     hide();
+}
+
+// Only the fields of the chosen kind of link can be changed.
+void SettingsDialog::showLinkKind()
+{
+    const bool tcp = tcpChosen();
+    ui->selectBox->setEnabled(!tcp);
+    ui->baudRateBox->setEnabled(!tcp);
+    for (QWidget *field : { static_cast<QWidget *>(ui->hostEdit), static_cast<QWidget *>(ui->tcpPortEdit),
+                            static_cast<QWidget *>(ui->responseTimeoutBox) })
+        field->setEnabled(tcp);
+    ui->addressBox->setToolTip(tcp ? QStringLiteral("Адрес контроллера за шлюзом (идентификатор устройства Modbus TCP)")
+                                   : QString());
+}
+
+bool SettingsDialog::tcpChosen() const
+{
+    return ui->linkKindBox->currentData().toString() == SettingsStore::tcpLink();
 }
 
 void SettingsDialog::checkCustomBaudRatePolicy(int index)
@@ -180,6 +226,16 @@ void SettingsDialog::loadStoredChoice()
     selectText(ui->serialPortInfoListBox, stored.portName);
     selectText(ui->baudRateBox, stored.baudRate);
     selectText(ui->addressBox, stored.address);
+    // Anything but a TCP link, including an older store without the key, is serial.
+    ui->linkKindBox->setCurrentIndex(stored.link == SettingsStore::tcpLink() ? 1 : 0);
+    ui->hostEdit->setText(stored.tcpHost);
+    bool isNumber = false;
+    const int port = stored.tcpPort.toInt(&isNumber);
+    if (isNumber && LinkTarget::portProblem(port).isEmpty())
+        ui->tcpPortEdit->setText(QString::number(port));
+    const int timeout = stored.tcpTimeout.toInt(&isNumber);
+    if (isNumber && timeout >= ui->responseTimeoutBox->minimum() && timeout <= ui->responseTimeoutBox->maximum())
+        ui->responseTimeoutBox->setValue(timeout);
 }
 
 void SettingsDialog::updateSettings()
@@ -187,4 +243,8 @@ void SettingsDialog::updateSettings()
     currentSettings.portName = ui->serialPortInfoListBox->currentText();
     currentSettings.baudRate = ui->baudRateBox->currentText().toInt();
     currentSettings.address = ui->addressBox->currentText().toInt();
+    currentSettings.tcp = tcpChosen();
+    currentSettings.host = ui->hostEdit->text().trimmed();
+    currentSettings.tcpPort = ui->tcpPortEdit->text().trimmed().toInt();
+    currentSettings.responseTimeoutMs = ui->responseTimeoutBox->value();
 }

@@ -13,9 +13,11 @@ namespace Ui {
 class SettingsDialog;
 }
 
-// The link settings both programs share: port, baud rate and Modbus address,
-// kept between runs in the store "Tarvik"/"Options". Only "Ок" stores the
-// choice and changes settings(); closing the dialog otherwise keeps both.
+// The link settings both programs share: a serial port and baud rate or a
+// Modbus TCP gateway, and the Modbus address, kept between runs in the store
+// "Tarvik"/"Options". Only "Ок" stores the choice and changes settings();
+// closing the dialog otherwise keeps both. A TCP choice with a bad host or
+// port is refused with a message and stores nothing.
 class SettingsDialog : public QDialog
 {
     Q_OBJECT
@@ -35,16 +37,21 @@ public:
     // Device paths named in TARVIK_PORTS, for virtual ports enumeration misses.
     static QStringList extraPortPaths();
 
+    // Why "Ок" would be refused now, in Russian; empty when the choice is sound.
+    QString choiceProblem() const;
+
 private slots:
     void showPortInfo(int index);
     void apply();
     void checkCustomBaudRatePolicy(int index);
+    void showLinkKind();
 
 private:
     void fillParameters();
     void fillPortsInfo();
     void addPort(const QString &name, const QStringList &details);
     void loadStoredChoice();
+    bool tcpChosen() const;
     void updateSettings();
 
     Ui::SettingsDialog *ui;

@@ -1,6 +1,7 @@
 #include "linkworker.h"
 
 #include "modbuslink.h"
+#include "tcpconnector.h"
 
 #include <QMutexLocker>
 #include <QSerialPortInfo>
@@ -15,17 +16,6 @@
 namespace {
 
 std::atomic<int> contextsAlive{0};
-
-modbus_t *newContext(const QByteArray &path, int baudRate)
-{
-    // libmodbus refuses an empty path with a note on stderr; refuse it quietly.
-    if (path.isEmpty())
-        return nullptr;
-    modbus_t *context = modbus_new_rtu(path.constData(), baudRate, 'N', 8, 1);
-    if (context)
-        ++contextsAlive;
-    return context;
-}
 
 void freeContext(modbus_t *context)
 {
@@ -52,7 +42,10 @@ void switchModemLinesOff(modbus_t *context)
 // Owns the context: closing puts the port's previous settings back.
 struct LinkWorker::Connection
 {
-    explicit Connection(modbus_t *context) : context(context), link(context) {}
+    Connection(modbus_t *context, ModbusLink::Transport transport)
+        : context(context), link(context, transport)
+    {
+    }
     ~Connection()
     {
         modbus_close(context);
@@ -83,10 +76,14 @@ LinkWorker::~LinkWorker()
 
 void LinkWorker::setPort(const QString &path, int baudRate, int slaveAddress)
 {
+    setLink(LinkTarget::serial(path, baudRate, slaveAddress));
+}
+
+void LinkWorker::setLink(const LinkTarget &target)
+{
     QMutexLocker locker(&mutex);
-    portPath = path;
-    this->baudRate = baudRate;
-    this->slaveAddress = quint8(slaveAddress);
+    this->target = target;
+    this->target.slave = quint8(target.slave);
 }
 
 void LinkWorker::resume()
@@ -182,41 +179,61 @@ quint64 LinkWorker::takeJob(bool *hasWork)
 bool LinkWorker::openLink()
 {
     closeLink(); // a job resumed without parking gets a fresh link too
-    QByteArray path;
-    int rate;
-    quint8 slave;
+    LinkTarget job;
     {
         QMutexLocker locker(&mutex);
-        path = portPath.toLocal8Bit();
-        rate = baudRate;
-        slave = slaveAddress;
+        job = target;
     }
-    modbus_t *context = newContext(path, rate);
-    if (!context)
-        qCDebug(tarvikLink, "no libmodbus context for \"%s\"", path.constData());
-    if (context && modbus_connect(context) != -1) {
+    QString failure = QString::fromUtf8(openFailedText());
+    modbus_t *context = job.isTcp() ? TcpConnector::connect(job, &failure) : openSerial(job);
+    if (!context) {
+        reportOpenFailure(failure);
+        return false;
+    }
+    ++contextsAlive;
+    if (job.isTcp()) {
+        connection = std::make_unique<Connection>(context, ModbusLink::Tcp);
+    } else {
         switchModemLinesOff(context);
-        connection = std::make_unique<Connection>(context);
+        connection = std::make_unique<Connection>(context, ModbusLink::Rtu);
         connection->link.flush(); // nothing left from before may pass for an answer
         if (lineUnsettledSince)
             connection->link.setUnsettledSince(*lineUnsettledSince);
-        modbus_set_slave(context, slave);
-        return true;
     }
-    if (context)
+    modbus_set_slave(context, job.slave);
+    return true;
+}
+
+// A connected RTU context, or null.
+modbus_t *LinkWorker::openSerial(const LinkTarget &job)
+{
+    const QByteArray path = job.portPath.toLocal8Bit();
+    // libmodbus refuses an empty path with a note on stderr; refuse it quietly.
+    modbus_t *context = path.isEmpty() ? nullptr : modbus_new_rtu(path.constData(), job.baudRate, 'N', 8, 1);
+    if (!context) {
+        qCDebug(tarvikLink, "no libmodbus context for \"%s\"", path.constData());
+        return nullptr;
+    }
+    if (modbus_connect(context) == -1) {
         qCDebug(tarvikLink, "opening %s failed: %s", path.constData(), modbus_strerror(errno));
-    emit Signal(QString::fromUtf8(openFailedText()));
+        modbus_free(context);
+        return nullptr;
+    }
+    return context;
+}
+
+void LinkWorker::reportOpenFailure(const QString &text)
+{
+    emit Signal(text);
     onOpenFailed();
-    if (context)
-        freeContext(context);
-    return false;
 }
 
 void LinkWorker::closeLink()
 {
     if (!connection)
         return;
-    lineUnsettledSince = connection->link.unsettledSince();
+    if (connection->link.isSerial()) // a TCP job leaves the serial line's state alone
+        lineUnsettledSince = connection->link.unsettledSince();
     connection.reset();
 }
 

@@ -1,6 +1,8 @@
 #ifndef LINKWORKER_H
 #define LINKWORKER_H
 
+#include "linktarget.h"
+
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -12,9 +14,11 @@
 #include <optional>
 
 class RegisterLink;
+struct _modbus;
+typedef struct _modbus modbus_t;
 
 // The worker skeleton both programs share: it parks until the window hands it
-// a job, opens the Modbus RTU link for that job, runs it and closes the link
+// a job, opens the link for that job (Modbus RTU or TCP), runs it and closes the link
 // when it parks again. Only this thread ever touches the libmodbus context.
 //
 // A job runs once per resume(): when runJob() returns the worker parks again,
@@ -31,7 +35,8 @@ public:
     ~LinkWorker() override;
 
     // Called from the window's thread.
-    void setPort(const QString &path, int baudRate, int slaveAddress);
+    void setPort(const QString &path, int baudRate, int slaveAddress); // a serial link
+    void setLink(const LinkTarget &target);
     void resume();        // onResume(), then wakes the worker for a job
     void requestStop();   // onStop(), then clears waiting, sets stopRequested and wakes the worker
     void stopAndWait();   // requestStop(), then waits for the thread to end
@@ -79,12 +84,12 @@ private:
     mutable QMutex mutex;
     QWaitCondition condition;
 
-    // Job parameters, written under the mutex by setPort().
-    QString portPath = QStringLiteral("\\\\.\\COM1");
-    int baudRate = 9600;
-    quint8 slaveAddress = 1;
+    // Job parameters, written under the mutex by setPort() and setLink().
+    LinkTarget target = LinkTarget::serial(QStringLiteral("\\\\.\\COM1"), 9600, 1);
 
     bool openLink();
+    modbus_t *openSerial(const LinkTarget &job);
+    void reportOpenFailure(const QString &text);
     void closeLink();
     void parkUntilWoken();
     void parkUnlessResumedSince(quint64 resumeTicket);

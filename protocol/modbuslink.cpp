@@ -19,34 +19,46 @@ namespace {
 // the worker for ever; after this many quiet intervals it is flushed anyway.
 constexpr int MaxQuietIntervals = 4;
 
+// A whole answer came, only it said no: the connection is in step.
+bool isExceptionAnswer(int error)
+{
+    return error > MODBUS_ENOBASE && error < MODBUS_ENOBASE + MODBUS_EXCEPTION_MAX;
+}
+
+const char *gatewayMeaning(int error)
+{
+    return error == EMBXGPATH ? "gateway path unavailable"
+                              : "gateway target device failed to respond";
+}
+
 } // namespace
 
-ModbusLink::ModbusLink(modbus_t *context)
-    : context(context)
+ModbusLink::ModbusLink(modbus_t *context, Transport transport)
+    : context(context), transport(transport)
 {
 }
 
 int ModbusLink::readRegisters(int address, int count, quint16 *dest)
 {
-    settleLine();
+    prepare();
     return checked(modbus_read_registers(context, address, count, dest), count, 3, address);
 }
 
 int ModbusLink::readInputRegisters(int address, int count, quint16 *dest)
 {
-    settleLine();
+    prepare();
     return checked(modbus_read_input_registers(context, address, count, dest), count, 4, address);
 }
 
 int ModbusLink::writeRegister(int address, quint16 value)
 {
-    settleLine();
+    prepare();
     return checked(modbus_write_register(context, address, value), 1, 6, address);
 }
 
 int ModbusLink::writeRegisters(int address, int count, const quint16 *src)
 {
-    settleLine();
+    prepare();
     return checked(modbus_write_registers(context, address, count, src), count, 16, address);
 }
 
@@ -65,13 +77,37 @@ void ModbusLink::setUnsettledSince(Clock::time_point lastTraffic)
     this->lastTraffic = lastTraffic;
 }
 
+void ModbusLink::prepare()
+{
+    if (transport == Tcp)
+        reconnectIfBroken();
+    else
+        settleLine();
+}
+
+void ModbusLink::reconnectIfBroken()
+{
+    if (!connectionSuspect)
+        return;
+    connectionSuspect = false;
+    modbus_close(context);
+    if (modbus_connect(context) == -1)
+        qCDebug(tarvikLink, "reconnecting failed: %s", modbus_strerror(errno));
+}
+
 int ModbusLink::checked(int result, int expected, int function, int address)
 {
     if (result == expected)
         return result;
     const int error = errno; // before anything else can change it
-    lastTraffic = Clock::now();
-    if (result < 0)
+    if (transport == Rtu)
+        lastTraffic = Clock::now();
+    else
+        connectionSuspect = result >= 0 || !isExceptionAnswer(error);
+    if (error == EMBXGPATH || error == EMBXGTAR)
+        qCInfo(tarvikLink, "FC %d at %d: gateway exception 0x%02X, %s", function, address,
+               error - MODBUS_ENOBASE, gatewayMeaning(error));
+    else if (result < 0)
         qCDebug(tarvikLink, "FC %d at %d failed: %s", function, address, modbus_strerror(error));
     else
         qCDebug(tarvikLink, "FC %d at %d: %d of %d registers", function, address, result, expected);

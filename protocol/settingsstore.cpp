@@ -9,6 +9,10 @@ namespace {
 const QString portKey = QStringLiteral("portName");
 const QString baudKey = QStringLiteral("baudRate");
 const QString addressKey = QStringLiteral("address");
+const QString linkKey = QStringLiteral("link");
+const QString hostKey = QStringLiteral("tcpHost");
+const QString tcpPortKey = QStringLiteral("tcpPort");
+const QString timeoutKey = QStringLiteral("tcpTimeout");
 
 QSettings openStore()
 {
@@ -21,9 +25,15 @@ QSettings openStore()
 SettingsStore::Choice SettingsStore::load()
 {
     QSettings store = openStore();
-    return { store.value(portKey, 0).toString(),
-             store.value(baudKey, QStringLiteral("9600")).toString(),
-             store.value(addressKey, QStringLiteral("1")).toString() };
+    Choice choice;
+    choice.portName = store.value(portKey, 0).toString();
+    choice.baudRate = store.value(baudKey, QStringLiteral("9600")).toString();
+    choice.address = store.value(addressKey, QStringLiteral("1")).toString();
+    choice.link = store.value(linkKey, choice.link).toString();
+    choice.tcpHost = store.value(hostKey, choice.tcpHost).toString();
+    choice.tcpPort = store.value(tcpPortKey, choice.tcpPort).toString();
+    choice.tcpTimeout = store.value(timeoutKey, choice.tcpTimeout).toString();
+    return choice;
 }
 
 bool SettingsStore::save(const Choice &choice)
@@ -32,6 +42,10 @@ bool SettingsStore::save(const Choice &choice)
     store.setValue(portKey, choice.portName);
     store.setValue(baudKey, choice.baudRate);
     store.setValue(addressKey, choice.address);
+    store.setValue(linkKey, choice.link);
+    store.setValue(hostKey, choice.tcpHost);
+    store.setValue(tcpPortKey, choice.tcpPort);
+    store.setValue(timeoutKey, choice.tcpTimeout);
     store.sync();
     return store.status() == QSettings::NoError;
 }

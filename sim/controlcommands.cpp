@@ -77,6 +77,8 @@ QString ControlCommands::helpText()
         "sim pending on|off | sim busy READS|never | sim ready on|off\n"
         "ack current|log frozen|free     freeze an acknowledge register\n"
         "fault drop N | fault crc N | fault delay MS | fault silent | fault resume\n"
+        "fault gateway N | fault path N | fault close N   exception 0x0B / 0x0A, or the TCP\n"
+        "                                connection closed, for the next N requests\n"
         "fault fail FC FIRST LAST TIMES|always [silent|exception]   FC 0 = any function\n"
         "fault clear | fault             clear / show the injected faults\n"
         "get holding|input ADDR [COUNT]  show registers\n"
@@ -278,13 +280,19 @@ QString ControlCommands::fault(const QStringList &args)
     }
     qint64 value;
     if (args.size() != 2 || !number(args.at(1), 0, 1000000, &value))
-        return failure(QStringLiteral("usage: fault drop N | fault crc N | fault delay MS"));
+        return failure(QStringLiteral("usage: fault drop N | fault crc N | fault delay MS | fault gateway N | fault path N | fault close N"));
     if (kind == QLatin1String("drop"))
         sim.withFaults([&](FaultPlan &f) { f.dropNext(int(value)); });
     else if (kind == QLatin1String("crc"))
         sim.withFaults([&](FaultPlan &f) { f.breakCrcOfNext(int(value)); });
     else if (kind == QLatin1String("delay"))
         sim.withFaults([&](FaultPlan &f) { f.setDelay(int(value)); });
+    else if (kind == QLatin1String("gateway"))
+        sim.withFaults([&](FaultPlan &f) { f.failGatewayOfNext(int(value)); });
+    else if (kind == QLatin1String("path"))
+        sim.withFaults([&](FaultPlan &f) { f.failGatewayOfNext(int(value), FaultPlan::GatewayPathUnavailable); });
+    else if (kind == QLatin1String("close"))
+        sim.withFaults([&](FaultPlan &f) { f.closeOnNext(int(value)); });
     else
         return failure(QStringLiteral("unknown fault \"%1\"; try help").arg(kind));
     return Ok;

@@ -22,6 +22,14 @@ FaultPlan::Action FaultPlan::decide(int function, int address, int count)
         --drops;
         return Drop;
     }
+    if (closes > 0) {
+        --closes;
+        return CloseConnection;
+    }
+    if (gatewayFailures > 0) {
+        --gatewayFailures;
+        return GatewayFailure;
+    }
     const int last = address + qMax(count, 1) - 1;
     for (int i = 0; i < ranges.size(); ++i) {
         RangeFault &fault = ranges[i];
@@ -49,6 +57,11 @@ QString FaultPlan::describe() const
         parts << QStringLiteral("drop %1").arg(drops);
     if (brokenCrcs)
         parts << QStringLiteral("crc %1").arg(brokenCrcs);
+    if (gatewayFailures)
+        parts << QStringLiteral("%1 %2").arg(gatewayCode == GatewayPathUnavailable ? "path" : "gateway")
+                     .arg(gatewayFailures);
+    if (closes)
+        parts << QStringLiteral("close %1").arg(closes);
     if (delay)
         parts << QStringLiteral("delay %1 ms").arg(delay);
     for (const RangeFault &fault : ranges) {

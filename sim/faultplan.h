@@ -13,7 +13,9 @@ public:
         Answer,        // answer normally
         Drop,          // say nothing
         BrokenCrc,     // answer with a corrupted CRC
-        DeviceFailure  // answer with exception 4 (slave device failure)
+        DeviceFailure, // answer with exception 4 (slave device failure)
+        GatewayFailure, // answer with gatewayException(): 0x0B target failed to respond, 0x0A no path
+        CloseConnection // TCP: close the connection unanswered; serial: say nothing
     };
 
     // Requests touching registers first..last fail `times` times (Forever: until
@@ -30,6 +32,14 @@ public:
 
     void dropNext(int requests) { drops = qMax(0, requests); }
     void breakCrcOfNext(int answers) { brokenCrcs = qMax(0, answers); }
+    static constexpr int GatewayPathUnavailable = 0x0A;
+    static constexpr int GatewayTargetFailed = 0x0B;
+    void failGatewayOfNext(int requests, int exception = GatewayTargetFailed)
+    {
+        gatewayFailures = qMax(0, requests);
+        gatewayCode = exception;
+    }
+    void closeOnNext(int requests) { closes = qMax(0, requests); }
     void setDelay(int milliseconds) { delay = qMax(0, milliseconds); }
     void setSilent(bool on) { silent = on; }  // stop answering until resumed
     void addRangeFault(const RangeFault &fault);
@@ -41,12 +51,18 @@ public:
     bool isSilent() const { return silent; }
     int pendingDrops() const { return drops; }
     int pendingBrokenCrcs() const { return brokenCrcs; }
+    int pendingGatewayFailures() const { return gatewayFailures; }
+    int gatewayException() const { return gatewayCode; }
+    int pendingCloses() const { return closes; }
     const QVector<RangeFault> &rangeFaults() const { return ranges; }
     QString describe() const;
 
 private:
     int drops = 0;
     int brokenCrcs = 0;
+    int gatewayFailures = 0;
+    int gatewayCode = GatewayTargetFailed;
+    int closes = 0;
     int delay = 0;
     bool silent = false;
     QVector<RangeFault> ranges;

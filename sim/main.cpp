@@ -2,6 +2,7 @@
 #include "controlserver.h"
 #include "settingsstore.h"
 #include "simulator.h"
+#include "tcpserver.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +26,8 @@ struct SimSettings {
     QString configFile;
     QString saveFile;
     QString controlPath;
+    QString tcpHost;   // serve Modbus TCP when tcpPort >= 0
+    int tcpPort = -1;
     bool demo = false;
     int demoPeriodMs = 5000;
     int commitReads = 0;
@@ -61,7 +64,8 @@ bool parse(const QCoreApplication &app, SimSettings *s)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Gas-safety controller simulator: a Modbus RTU slave on pseudo-terminals or serial devices.\n"
+        "Gas-safety controller simulator: a Modbus RTU slave on pseudo-terminals or serial devices,\n"
+        "or a Modbus TCP server.\n"
         "Type \"help\" on standard input (or send it to the --control socket) for commands."));
     parser.addHelpOption();
     parser.addOptions({
@@ -69,6 +73,7 @@ bool parse(const QCoreApplication &app, SimSettings *s)
         {QStringLiteral("link"), QStringLiteral("Serve a pseudo-terminal through this symlink (repeatable)."), QStringLiteral("path")},
         {QStringLiteral("preset-settings"), QStringLiteral("Write the programs' settings store under this configuration folder (XDG_CONFIG_HOME), naming the n-th --link, the baud rate and the address (repeatable, one per --link)."), QStringLiteral("dir")},
         {QStringLiteral("device"), QStringLiteral("Serve a serial device (repeatable)."), QStringLiteral("path")},
+        {QStringLiteral("tcp"), QStringLiteral("Serve Modbus TCP on [HOST:]PORT (host 127.0.0.1 unless given, [::1] for IPv6, port 0 for any free one); no pseudo-terminal unless --pty or --link."), QStringLiteral("[host:]port")},
         {QStringLiteral("address"), QStringLiteral("Slave address, 1-247 (default 1)."), QStringLiteral("n")},
         {QStringLiteral("baud"), QStringLiteral("Baud rate (default 9600)."), QStringLiteral("n")},
         {QStringLiteral("line-timing"), QStringLiteral("Answer as late as a real line at the baud rate would.")},
@@ -100,7 +105,12 @@ bool parse(const QCoreApplication &app, SimSettings *s)
         err() << "TarvikSim: each --preset-settings needs its own --link" << Qt::endl;
         return false;
     }
-    if (!parser.isSet(QStringLiteral("pty")) && s->devices.isEmpty())
+    if (parser.isSet(QStringLiteral("tcp"))
+        && !TcpServer::parseAddress(parser.value(QStringLiteral("tcp")), &s->tcpHost, &s->tcpPort)) {
+        err() << "TarvikSim: --tcp wants [HOST:]PORT with a port from 0 to 65535" << Qt::endl;
+        return false;
+    }
+    if (!parser.isSet(QStringLiteral("pty")) && s->devices.isEmpty() && s->tcpPort < 0)
         s->pseudoTerminals = 1;
     s->pseudoTerminals = qMax(s->pseudoTerminals, s->links.size());
     s->options.lineTiming = parser.isSet(QStringLiteral("line-timing"));
@@ -205,6 +215,15 @@ int main(int argc, char *argv[])
     if (!presetSettings(settings) || !openPorts(simulator, settings) || !simulator.start())
         return 1;
     simulator.setDemo(settings.demo, settings.demoPeriodMs);
+    TcpServer tcp(simulator);
+    if (settings.tcpPort >= 0) {
+        if (!tcp.listen(settings.tcpHost, settings.tcpPort, &error)) {
+            err() << "TarvikSim: " << error << Qt::endl;
+            return 1;
+        }
+        const QString host = settings.tcpHost.contains(QLatin1Char(':')) ? "[" + settings.tcpHost + "]" : settings.tcpHost;
+        out() << "tcp " << host << ':' << tcp.port() << Qt::endl;
+    }
 
     ControlCommands commands(simulator, settings.saveFile);
     ControlServer control(commands);

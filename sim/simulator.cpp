@@ -31,19 +31,6 @@ enum ExceptionCode {
 
 } // namespace
 
-struct Simulator::Answer
-{
-    enum Kind { None, Normal, Exception, Broken };
-    Kind kind = None;
-    int exception = 0;
-    int function = 0;
-    int address = 0;
-    int count = 0;
-    int delayMs = 0;
-    QVector<quint16> values; // registers of a read answer
-    QByteArray raw;          // a corrupted answer sent past libmodbus
-};
-
 Simulator::Simulator()
     : Simulator(Options())
 {
@@ -212,13 +199,15 @@ Simulator::Answer Simulator::prepareAnswer(const quint8 *frame, int length)
     answer.address = request.address;
     answer.count = request.count;
     const FaultPlan::Action action = faults.decide(request.function, request.address, request.count);
-    if (action == FaultPlan::DeviceFailure) {
+    if (action == FaultPlan::DeviceFailure || action == FaultPlan::GatewayFailure) {
         answer.kind = Answer::Exception;
-        answer.exception = SlaveDeviceFailure;
+        answer.exception = action == FaultPlan::DeviceFailure ? SlaveDeviceFailure : faults.gatewayException();
+    } else if (action == FaultPlan::CloseConnection) {
+        answer.kind = Answer::Close;
     } else if (action != FaultPlan::Drop) {
         serveRequest(request, frame, length, answer);
     }
-    if (request.slave == 0) // a broadcast is carried out but never answered
+    if (request.slave == 0 && answer.kind != Answer::Close) // a broadcast is carried out but never answered
         answer.kind = Answer::None;
     if (action == FaultPlan::BrokenCrc && answer.kind != Answer::None)
         breakAnswer(request, frame, answer);
@@ -257,7 +246,7 @@ void Simulator::recordRequest(const RtuFrame::Request &request, int length, Answ
     record.function = request.function;
     record.address = request.address;
     record.count = request.count;
-    record.answered = answer.kind != Answer::None;
+    record.answered = answer.kind != Answer::None && answer.kind != Answer::Close;
     record.exception = record.answered ? answer.exception : 0;
     if (log.size() >= MaxLoggedRequests)
         log.remove(0, MaxLoggedRequests / 10);
@@ -332,8 +321,29 @@ void Simulator::send(SimPort &port, const quint8 *frame, int length, const Answe
         modbus_reply(ctx, frame, length, mapping);
         break;
     case Answer::None:
+    case Answer::Close: // a serial line cannot be closed: silence
         break;
     }
+}
+
+Simulator::Answer Simulator::answerTcpRequest(const quint8 *unitAndPdu, int length)
+{
+    const int unit = length > 0 ? unitAndPdu[0] : -1;
+    if (unit != opts.slaveAddress && unit != 0xFF) {
+        std::lock_guard<std::mutex> locker(mutex);
+        ++stats.otherSlave;
+        Answer answer;
+        answer.kind = Answer::Exception;
+        answer.exception = GatewayTargetFailed;
+        return answer;
+    }
+    // The serial path counts a checksum in the length; its bytes are never read.
+    Answer answer = prepareAnswer(unitAndPdu, length + 2);
+    if (answer.kind == Answer::Broken) { // no checksum on TCP: a gateway reports the bad frame
+        answer.kind = Answer::Exception;
+        answer.exception = GatewayTargetFailed;
+    }
+    return answer;
 }
 
 int Simulator::lineDelayMs(int requestBytes, int answerBytes) const

@@ -45,6 +45,20 @@ public:
         quint64 otherSlave = 0;  // well-formed frames for another address
     };
     static constexpr int MaxLoggedRequests = 100000;
+    static constexpr int GatewayTargetFailed = FaultPlan::GatewayTargetFailed;
+
+    // What the controller does about one request.
+    struct Answer {
+        enum Kind { None, Normal, Exception, Broken, Close };
+        Kind kind = None;
+        int exception = 0;
+        int function = 0;
+        int address = 0;
+        int count = 0;
+        int delayMs = 0;
+        QVector<quint16> values; // registers of a read answer
+        QByteArray raw;          // a corrupted answer sent past libmodbus
+    };
 
     Simulator();
     explicit Simulator(const Options &options);
@@ -85,12 +99,16 @@ public:
     Statistics statistics() const;
     void resetStatistics();
 
+    // A request that came over Modbus TCP, given from its unit identifier on
+    // (no MBAP header): the answer, counted and logged as on a serial port. A
+    // unit other than ours (or 0xFF, "this device") gets the gateway's 0x0B.
+    Answer answerTcpRequest(const quint8 *unitAndPdu, int length);
+
     // Demo mode: now and then raise a plausible event or clear a current one.
     void setDemo(bool enabled, int periodMs = 5000);
     bool demoEnabled() const;
 
 private:
-    struct Answer;
 
     void run();
     void serve(SimPort &port);

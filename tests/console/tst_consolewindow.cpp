@@ -131,6 +131,7 @@ private slots:
     void alarmFileFromAnotherDirectory();
     void openFailureReturnsToIdle();
     void hiddenWindowKeepsGuardingAfterLineFailure();
+    void pollingEndToEnd_data();
     void pollingEndToEnd();
     void copyAndSaveFromTheTables();
     void badJournalNeverStopsPolling();
@@ -467,14 +468,25 @@ void TestConsoleWindow::hiddenWindowKeepsGuardingAfterLineFailure()
 
 // Polling the simulator: the status word reaches the lamps; ending polling keeps the rows
 // and the sounding alarm while the parked worker darkens the lamps. Everything is journaled
-// before it is shown, and the "Журнал" tab shows it after a restart.
+// before it is shown, and the "Журнал" tab shows it after a restart. On a serial port and
+// through a TCP gateway, which the journal names by address and port.
+void TestConsoleWindow::pollingEndToEnd_data()
+{
+    QTest::addColumn<bool>("tcp");
+    QTest::newRow("serial") << false;
+    QTest::newRow("tcp gateway") << true;
+}
+
 void TestConsoleWindow::pollingEndToEnd()
 {
-    const QString path = workDir.filePath("polling.sqlite");
+    QFETCH(bool, tcp);
+    const QString path = workDir.filePath(QString("polling-%1.sqlite").arg(tcp));
     qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
     SimHarness sim;
-    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    QVERIFY2(sim.isReady() && (!tcp || sim.serveTcp()), qPrintable(sim.errorString()));
     setStoredPort(sim.devicePath(), {sim.devicePath()});
+    if (tcp)
+        setStoredGateway(sim.tcpPort());
     {
         Console c;
         QCOMPARE(child<QTabWidget>(*c.window, "tabSelect")->tabText(2), QString("Журнал"));
@@ -515,7 +527,7 @@ void TestConsoleWindow::pollingEndToEnd()
         c.action("actionEnablePoll")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(c.action("actionEnablePoll")->isEnabled(), 30000);
     }
-    const QString port = sim.devicePath();
+    const QString port = tcp ? QString("127.0.0.1:%1").arg(sim.tcpPort()) : sim.devicePath();
     QStringList expected{"polling-started  Порт " + port + ", адрес 1",
                          "event current Неисправность датчика, Адрес 5",
                          "event all Пожар, Адрес 99",

@@ -1,6 +1,7 @@
 // The console's worker polling the simulator on a pseudo-terminal through libmodbus.
 #include "mythread.h"
 #include "simharness.h"
+#include "tcpserver.h"
 
 #include <QtTest>
 
@@ -48,6 +49,7 @@ private slots:
     void failuresEndTheRunAndTheNextGoesOn();
     void eachEventOnceAcrossPausesAndReset();
     void resumeOnTheFailureMessageIsKept();
+    void pollsThroughATcpGateway();
 };
 
 void TestConsoleWorker::failuresEndTheRunAndTheNextGoesOn()
@@ -157,6 +159,55 @@ void TestConsoleWorker::resumeOnTheFailureMessageIsKept()
     rig.sim.addCurrentEvent(SimEvent::now(32, 5));
     QTRY_COMPARE_WITH_TIMEOUT(rig.current.size(), 1, 10000);
     QVERIFY(!rig.worker->isParked() && resumes == 1);
+}
+
+// Through a TCP gateway: events arrive; one 0x0B answer is retried as a serial failure
+// is; a peer closing every connection ends the run with the line failure at once (no
+// time-outs), the next run connects anew; a refused gateway is named in its text.
+void TestConsoleWorker::pollsThroughATcpGateway()
+{
+    Rig rig;
+    QVERIFY2(rig.ready && rig.sim.serveTcp(), qPrintable(rig.sim.errorString()));
+    rig.worker->setLink(LinkTarget::tcp("127.0.0.1", rig.sim.tcpPort(), 1));
+    rig.sim.addCurrentEvent(SimEvent::now(SimEvent::deviceSource(0), 7));
+    rig.sim.failGatewayOfNext(1);
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression("gateway exception 0x0B"));
+    rig.worker->resume();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sawAll() && rig.current.size() == 1, 10000);
+    int gatewayAnswers = 0;
+    for (const RequestRecord &r : rig.sim.requests())
+        gatewayAnswers += r.exception == Simulator::GatewayTargetFailed;
+    QCOMPARE(gatewayAnswers, 1);
+    QVERIFY(rig.texts.isEmpty());
+
+    QElapsedTimer timer;
+    timer.start();
+    rig.sim.closeOnNext(1000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.texts, QStringList{MyThread::lineFailureText()}, 5000);
+    QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+    QTRY_VERIFY(rig.worker->isParked());
+    QCOMPARE(LinkWorker::liveContexts(), 0);
+
+    rig.sim.clearFaults();
+    const int connections = rig.sim.tcpConnections();
+    rig.sim.addCurrentEvent(SimEvent::now(SimEvent::deviceSource(1), 7));
+    rig.worker->resume();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sawAll() && rig.current.size() == 2, 10000);
+    QCOMPARE(rig.sim.tcpConnections(), connections + 1);
+    rig.worker->pause();
+    QTRY_VERIFY(rig.worker->isParked());
+
+    int refused = 0;
+    {
+        Simulator idle;
+        TcpServer server(idle);
+        QVERIFY(server.listen("127.0.0.1", 0));
+        refused = server.port();
+    }
+    rig.worker->setLink(LinkTarget::tcp("127.0.0.1", refused, 1));
+    rig.worker->resume();
+    QTRY_COMPARE(rig.texts.size(), 2);
+    QCOMPARE(rig.texts.last(), QString("Ошибка соединения с 127.0.0.1:%1: соединение отвергнуто!\n Опрос завершен.").arg(refused));
 }
 
 QTEST_GUILESS_MAIN(TestConsoleWorker)

@@ -147,14 +147,26 @@ private slots:
         }
     }
 
+    void compareWithController_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("serial") << false;
+        QTest::newRow("tcp gateway") << true;
+    }
+
     // A configuration changed in the controller after a write shows exactly
     // those rows; the read is Read's own and the window keeps its image, name
-    // and modified flag, also when the controller is silent.
+    // and modified flag, also when the controller is silent. On a serial port
+    // and through a TCP gateway.
     void compareWithController()
     {
+        QFETCH(bool, tcp);
         SimHarness sim;
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        useStoredPort(sim.devicePath());
+        QVERIFY2(sim.isReady() && (!tcp || sim.serveTcp()), qPrintable(sim.errorString()));
+        if (tcp)
+            setStoredGateway(sim.tcpPort());
+        else
+            useStoredPort(sim.devicePath());
         TestWindow window;
         prepare(window, "window.vlr");
         child<QAction>(window, "actionWrite")->trigger();

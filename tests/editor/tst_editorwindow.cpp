@@ -221,16 +221,30 @@ private slots:
         QCOMPARE(after(100), QString("not from a transfer"));
     }
 
+    // A port that cannot be opened, or a gateway whose name does not resolve.
+    void failedOpenShowsMessageAndReenables_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("serial") << false << "Ошибка открытия порта!\n Опрос завершен.";
+        QTest::newRow("unknown gateway") << true
+            << "Ошибка соединения с tarvik-test.invalid:502: адрес не найден!\n Опрос завершен.";
+    }
+
     void failedOpenShowsMessageAndReenables()
     {
+        QFETCH(bool, tcp);
+        QFETCH(QString, text);
         useStoredPort(MissingPort);
+        if (tcp)
+            setStoredGateway(502, "tarvik-test.invalid");
         MainWindow window;
         auto *progress = child<QProgressBar>(window, "progressBar");
         child<QAction>(window, "actionRead")->trigger();
         QCOMPARE(transferActions(window), QString("000"));
         QVERIFY(progress->isVisible() && progress->maximum() == 21 && window.modified);
         QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, 10000);
-        QCOMPARE(boxes.seen.first(), boxSeen(QMessageBox::Critical, "Ошибка открытия порта!\n Опрос завершен."));
+        QCOMPARE(boxes.seen.first(), boxSeen(QMessageBox::Critical, text));
         QCOMPARE(transferActions(window), QString("111"));
         QVERIFY(!progress->isVisible() && progress->value() == 0);
     }

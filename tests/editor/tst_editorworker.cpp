@@ -55,6 +55,7 @@ private slots:
     // (six 0.5 s time-outs, as much to settle the line) with the window's image as it was;
     // mode 0, port kept shut; a close during a write, which runs to its end.
     void jobsThenClose();
+    void transfersThroughATcpGateway();
 };
 
 void TestEditorWorker::jobsThenClose()
@@ -101,6 +102,54 @@ void TestEditorWorker::jobsThenClose()
     QVERIFY(rig.worker.isFinished() && rig.sim.stateCopy().config() == controller); // file-only bytes kept
     QCoreApplication::processEvents();
     QCOMPARE(rig.events, progress << "Данные отправлены! Идет запись номеров телефона на SIM карту" << "Готово" << "write");
+}
+
+// Through a TCP gateway: a read with one 0x0B answer retried; a write with its commit and
+// SIM steps; a peer closing every connection fails the read at once, the window's image
+// kept, and the next read connects anew.
+void TestEditorWorker::transfersThroughATcpGateway()
+{
+    QRandomGenerator random(7302);
+    QStringList progress;
+    for (int step = 0; step <= 26; ++step)
+        progress << QString::number(step);
+    Rig rig;
+    QVERIFY2(rig.sim.isReady() && rig.sim.serveTcp(), qPrintable(rig.sim.errorString()));
+    rig.worker.setLink(LinkTarget::tcp("127.0.0.1", rig.sim.tcpPort(), 1));
+    const ConfigImage controller = randomBytesImage(random);
+    rig.sim.state([&](ControllerState &s) { s.setConfig(controller); });
+    rig.sim.failGatewayOfNext(1);
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression("gateway exception 0x0B"));
+    QVERIFY(rig.run(MyThread::ReadMode));
+    QCOMPARE(rig.events, progress.mid(0, 24) << "read" << "Данные прочитаны");
+    const QVector<RequestRecord> requests = rig.sim.requests();
+    QVERIFY(requests.size() > 2 && requests.at(0).exception == Simulator::GatewayTargetFailed);
+    RequestRecord retried = requests.at(0);
+    retried.exception = 0;
+    QCOMPARE(requests.at(1), retried);
+    QVERIFY(std::memcmp(rig.window.MainBlock, controller.MainBlock, ConfigImage::MainRegisterBytes) == 0);
+
+    rig.sim.setSimCard({ true, 5, true });
+    const ConfigImage image = randomBytesImage(random);
+    QVERIFY(rig.run(MyThread::WriteMode, image));
+    QCOMPARE(rig.events, QStringList(progress) << "Данные отправлены! Идет запись номеров телефона на SIM карту"
+                                               << "Готово" << "write");
+    const ConfigImage written = rig.sim.stateCopy().config();
+    QVERIFY(std::memcmp(written.MainBlock, image.MainBlock, ConfigImage::MainRegisterBytes) == 0);
+    QVERIFY(std::memcmp(written.PhoneBlock, image.PhoneBlock, ConfigImage::PhoneSize) == 0);
+
+    const ConfigImage beforeFailure = rig.window;
+    rig.sim.closeOnNext(1000);
+    const QDeadlineTimer deadline(2000);
+    QVERIFY(rig.run(MyThread::ReadMode));
+    QVERIFY(!deadline.hasExpired());
+    QCOMPARE(rig.events.last(), QString("fail:Ошибка чтения данных"));
+    QVERIFY(rig.window == beforeFailure);
+    rig.sim.clearFaults();
+    const int connections = rig.sim.tcpConnections();
+    QVERIFY(rig.run(MyThread::ReadMode));
+    QCOMPARE(rig.events.last(), QString("Данные прочитаны"));
+    QCOMPARE(rig.sim.tcpConnections(), connections + 1);
 }
 
 QTEST_GUILESS_MAIN(TestEditorWorker)

@@ -30,6 +30,33 @@ QString choiceText(const SettingsDialog &dialog)
     return texts.join(' ') + QString(" | %1 %2 %3").arg(s.portName).arg(s.baudRate).arg(s.address);
 }
 
+// Presses "Ок" and returns the text of the message box it brought up, if any.
+QString pressOk(SettingsDialog &dialog)
+{
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    QTest::mouseClick(dialog.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    return shown;
+}
+
+// The dialog's choice of a TCP link, as the boxes show it and as settings() has it.
+QString tcpText(const SettingsDialog &dialog)
+{
+    const Settings s = dialog.settings();
+    const QStringList shown = { box(dialog, "linkKindBox")->currentText(),
+                                dialog.findChild<QLineEdit *>("hostEdit")->text(),
+                                dialog.findChild<QLineEdit *>("tcpPortEdit")->text(),
+                                dialog.findChild<QSpinBox *>("responseTimeoutBox")->text() };
+    return shown.join(' ') + QString(" | %1 %2 %3 %4 %5").arg(s.tcp).arg(s.host).arg(s.tcpPort)
+                                 .arg(s.responseTimeoutMs).arg(s.address);
+}
+
 const char probeVariable[] = "TARVIK_SETTINGS_PROBE";
 
 // Stands in for a program: one line "probe <role> <port> <baud> <address>".
@@ -63,7 +90,8 @@ private slots:
     void init() { store().clear(); }
 
     // Port and baud items; in form order the texts a user sees and the boxes' choices: only
-    // port, baud and address can be chosen, none typed in (an edit field would show).
+    // port, baud, address and kind of link can be chosen, none typed in (an edit field would
+    // show); the TCP fields are off while the serial port is chosen.
     void form()
     {
         SettingsDialog dialog;
@@ -88,7 +116,8 @@ private slots:
         QCOMPARE(texts.join('|'), "Настройки|Выбор порта|" + portB + "|Description: N/A"
                  "|Manufacturer: N/A|Serial number: N/A|Location: " + portB + "|Vendor Identifier: N/A"
                  "|Product Identifier: N/A|Выбор параметров|BaudRate:|115200|Data bits:|off 8"
-                 "|Parity:|off None|Stop bits:|off 1|Flow control:|off None|Адрес|1|Ок");
+                 "|Parity:|off None|Stop bits:|off 1|Flow control:|off None|Адрес|1"
+                 "|Подключение|COM-порт|Адрес|TCP порт|off 502|Ожидание ответа, мс|off 1000|off 1000|Ок");
         // Blanks but the location become "N/A", identifiers lower-case hexadecimal, unpadded.
         QCOMPARE(SettingsDialog::portDetails("COM3", "Port", "", "A5", "", 0x0403, 0xABCD),
                  QStringList({ "COM3", "Port", "N/A", "A5", "", "403", "abcd" }));
@@ -134,6 +163,84 @@ private slots:
         QCOMPARE(choiceText(dialog), choice + " | " + choice);
         QCOMPARE(choiceText(builtEarlier), first + " | " + first);
         QCOMPARE(choiceText(SettingsDialog()), choice + " | " + choice);
+    }
+
+    // A TCP choice is stored beside the serial keys, which an older program still
+    // reads, and comes back whole; a store without the new keys reads as serial. Only
+    // the chosen kind's fields can be changed.
+    void tcpChoiceRoundTripsBesideTheSerialOne()
+    {
+        QTemporaryDir dir;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+        QVERIFY(SettingsStore::save({ portB, "57600", "12" }));
+        for (const char *key : { "link", "tcpHost", "tcpPort", "tcpTimeout" })
+            store().remove(key);
+        SettingsDialog old;
+        QCOMPARE(tcpText(old), QString("COM-порт  502 1000 | 0  502 1000 12"));
+        QVERIFY(old.findChild<QGroupBox *>("selectBox")->isEnabled());
+        QVERIFY(!old.findChild<QLineEdit *>("hostEdit")->isEnabled());
+
+        old.show();
+        box(old, "linkKindBox")->setCurrentText("Modbus TCP");
+        QVERIFY(!old.findChild<QGroupBox *>("selectBox")->isEnabled() && !box(old, "baudRateBox")->isEnabled());
+        old.findChild<QLineEdit *>("hostEdit")->setText(" gw-7.example.org ");
+        old.findChild<QLineEdit *>("tcpPortEdit")->setText("1502");
+        old.findChild<QSpinBox *>("responseTimeoutBox")->setValue(2500);
+        box(old, "addressBox")->setCurrentText("200");
+        QCOMPARE(pressOk(old), QString());
+        QVERIFY(!old.isVisible());
+        QCOMPARE(QStringList({ store().value("portName").toString(), store().value("baudRate").toString(),
+                               store().value("address").toString(), store().value("link").toString() }),
+                 QStringList({ portB, "57600", "200", "tcp" }));
+        const SettingsDialog later;
+        QCOMPARE(tcpText(later), QString("Modbus TCP gw-7.example.org 1502 2500 | 1 gw-7.example.org 1502 2500 200"));
+        const LinkTarget target = later.settings().linkTarget();
+        QCOMPARE(target.peerName() + QString(" %1 %2").arg(target.slave).arg(target.isTcp()),
+                 QString("gw-7.example.org:1502 200 1"));
+
+        box(old, "linkKindBox")->setCurrentText("COM-порт");
+        QCOMPARE(pressOk(old), QString());
+        QCOMPARE(SettingsDialog().settings().linkTarget().isTcp(), false);
+    }
+
+    // Bad host text or a port outside 1-65535 is refused with a message; nothing is
+    // stored and settings() keeps the last good choice. A serial choice is never refused.
+    void badHostOrPortIsRefused()
+    {
+        QTemporaryDir dir;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+        SettingsDialog dialog;
+        dialog.show();
+        box(dialog, "linkKindBox")->setCurrentText("Modbus TCP");
+        const QString badPort = "TCP порт должен быть числом от 1 до 65535.";
+        const struct { const char *host; const char *port; QString message; } cases[] = {
+            { "", "502", "Не указан адрес шлюза." },
+            { "gw 7", "502", "«gw 7» не является ни именем узла, ни адресом IPv4 или IPv6." },
+            { "http://gw", "502", "«http://gw» не является ни именем узла, ни адресом IPv4 или IPv6." },
+            { "10.0.0.256", "502", "«10.0.0.256» не является ни именем узла, ни адресом IPv4 или IPv6." },
+            { "fe80::1::2", "502", "Адрес «fe80::1::2» не является адресом IPv6." },
+            { "-gw", "502", "«-gw» не является ни именем узла, ни адресом IPv4 или IPv6." },
+            { "gw", "0", badPort }, { "gw", "65536", badPort }, { "gw", "5o2", badPort }, { "gw", "", badPort },
+        };
+        for (const auto &c : cases) {
+            dialog.findChild<QLineEdit *>("hostEdit")->setText(c.host);
+            dialog.findChild<QLineEdit *>("tcpPortEdit")->setText(c.port);
+            QCOMPARE(pressOk(dialog), c.message);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(store().allKeys(), QStringList());
+            QCOMPARE(dialog.settings().tcp, false);
+        }
+        for (const char *good : { "::1", "192.168.0.7", "gw.", "localhost" }) {
+            dialog.findChild<QLineEdit *>("hostEdit")->setText(good);
+            dialog.findChild<QLineEdit *>("tcpPortEdit")->setText("65535");
+            QCOMPARE(pressOk(dialog), QString());
+            QCOMPARE(dialog.settings().host, QString(good));
+            dialog.show();
+        }
+        box(dialog, "linkKindBox")->setCurrentText("COM-порт");
+        dialog.findChild<QLineEdit *>("tcpPortEdit")->setText("0");
+        QCOMPARE(pressOk(dialog), QString());
+        QVERIFY(!dialog.isVisible() && !dialog.settings().tcp);
     }
 
     // The demo script run with this program (see probe()) in the places of both: each

@@ -1,6 +1,7 @@
 #include "linkworker.h"
 #include "registerlink.h"
 #include "simharness.h"
+#include "tcpserver.h"
 
 #include <QLoggingCategory>
 #include <QSignalSpy>
@@ -49,6 +50,28 @@ QString readText(RegisterLink &link, int address)
 {
     quint16 value = 0;
     return link.readRegisters(address, 1, &value) == 1 ? QString::number(value, 16) : "failed";
+}
+
+// A worker parked on the harness's TCP port, unit 1, with this response time-out.
+void startParkedOnTcp(TestWorker &worker, SimHarness &sim, int timeoutMs = 1000)
+{
+    QVERIFY2(sim.isReady() && sim.serveTcp(), qPrintable(sim.errorString()));
+    worker.setLink(LinkTarget::tcp("127.0.0.1", sim.tcpPort(), 1, timeoutMs));
+    worker.start();
+    QTRY_VERIFY(worker.isParked());
+}
+
+// A loopback port nobody listens on: bound by a server that has stopped again.
+int closedPort()
+{
+    Simulator idle;
+    TcpServer server(idle);
+    return server.listen("127.0.0.1", 0) ? server.port() : 0;
+}
+
+QString tcpFailure(const QString &peer, const QString &reason)
+{
+    return QString::fromUtf8("Ошибка соединения с %1: %2!\n Опрос завершен.").arg(peer, reason);
 }
 
 } // namespace
@@ -166,6 +189,86 @@ private slots:
         elapsed.start();
         fresh.stopAndWait();
         QVERIFY(elapsed.elapsed() < 200 && fresh.isFinished());
+    }
+
+    // Over TCP each job connects anew and closes at the park. A refused connection and
+    // a name that cannot resolve (never looked up on the network) fail at once with
+    // texts naming host and port, and the worker goes on to the next job.
+    void tcpJobsConnectPerJobAndOpenFailuresNameThePeer()
+    {
+        SimHarness sim(9);
+        sim.setHolding(10, 0xBEEF);
+        TestWorker worker;
+        QSignalSpy failures(&worker, &LinkWorker::Signal);
+        worker.job = [&](RegisterLink &link) {
+            worker.outcomes << QString::number(LinkWorker::liveContexts()) + " " + readText(link, 10);
+        };
+        startParkedOnTcp(worker, sim);
+        const int refused = closedPort();
+        QVERIFY(refused > 0);
+        const LinkTarget jobs[] = { LinkTarget::tcp("127.0.0.1", sim.tcpPort(), 9),
+                                    LinkTarget::tcp("127.0.0.1", refused, 9),
+                                    LinkTarget::tcp("tarvik-test.invalid", 502, 9),
+                                    LinkTarget::tcp("127.0.0.1", sim.tcpPort(), 9) };
+        for (const LinkTarget &job : jobs) {
+            const int done = worker.jobsRun + failures.count();
+            worker.setLink(job);
+            worker.resume();
+            QTRY_VERIFY_WITH_TIMEOUT(worker.jobsRun + failures.count() == done + 1 && worker.isParked(), 1000);
+            QCOMPARE(LinkWorker::liveContexts(), 0);
+        }
+        QCOMPARE(worker.outcomes, QStringList({ "1 beef", "1 beef" }));
+        QCOMPARE(sim.tcpConnections(), 2);
+        QCOMPARE(failures.count(), 2);
+        QCOMPARE(failures.at(0).at(0).toString(),
+                 tcpFailure(QString("127.0.0.1:%1").arg(refused), "соединение отвергнуто"));
+        QCOMPARE(failures.at(1).at(0).toString(), tcpFailure("tarvik-test.invalid:502", "адрес не найден"));
+        QCOMPARE(LinkTarget::tcp("::1", 1502, 1).peerName(), QString("[::1]:1502"));
+    }
+
+    // A gateway's 0x0B or 0x0A fails that one request, is logged with its meaning, and
+    // keeps the connection. A connection the peer closes fails the request at once, not after
+    // the time-out; a late answer is not taken for the next request's, and the next
+    // request goes without a quiet wait, on a new connection.
+    void tcpFailuresCostOneRequestEach()
+    {
+        SimHarness sim;
+        quint16 value = 0x20;
+        sim.setHolding(5, value);
+        TestWorker worker;
+        std::function<void(RegisterLink &)> step;
+        QVector<qint64> times;
+        worker.job = [&](RegisterLink &link) {
+            QElapsedTimer timer;
+            for (int i = 0; i < 3; ++i) {
+                timer.start();
+                worker.outcomes << readText(link, 5);
+                times << timer.elapsed();
+                step(link);
+            }
+        };
+        startParkedOnTcp(worker, sim, 400);
+
+        step = [&](RegisterLink &) { sim.setHolding(5, ++value); };
+        sim.failGatewayOfNext(1);
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^FC 3 at 5: gateway exception 0x0B, gateway target device failed to respond$"));
+        runOnce(worker, 1);
+        sim.faults([](FaultPlan &f) { f.failGatewayOfNext(1, FaultPlan::GatewayPathUnavailable); });
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^FC 3 at 5: gateway exception 0x0A, gateway path unavailable$"));
+        runOnce(worker, 2);
+        QCOMPARE(sim.tcpConnections(), 2); // one a job: the exceptions kept theirs
+
+        sim.closeOnNext(1);
+        runOnce(worker, 3);
+        QCOMPARE(sim.tcpConnections(), 4);
+        QVERIFY2(times.at(6) < 300, qPrintable(QString::number(times.at(6))));
+
+        step = [&](RegisterLink &) { sim.setDelay(0); sim.setHolding(5, ++value); };
+        sim.setDelay(600); // past the 0.4 s time-out
+        runOnce(worker, 4);
+        QVERIFY2(times.at(9) >= 350 && times.at(10) < 350, qPrintable(QString("%1 %2").arg(times.at(9)).arg(times.at(10))));
+        QCOMPARE(worker.outcomes, QString("failed 21 22 failed 24 25 failed 27 28 failed 2a 2b").split(' '));
+        QCOMPARE(sim.tcpConnections(), 6);
     }
 };
 

@@ -10,3 +10,12 @@ SimHarness::SimHarness(int slaveAddress, int baudRate)
     if (!ready)
         error = QStringLiteral("the simulator thread did not start");
 }
+
+bool SimHarness::serveTcp()
+{
+    tcp = std::make_unique<TcpServer>(sim);
+    if (tcp->listen(QStringLiteral("127.0.0.1"), 0, &error))
+        return true;
+    tcp.reset();
+    return false;
+}

@@ -7,9 +7,12 @@
 #include "requestrecord.h"
 #include "simevent.h"
 #include "simulator.h"
+#include "tcpserver.h"
 
 #include <QString>
 #include <QVector>
+
+#include <memory>
 
 // Events as the programs' readers deliver them.
 inline QVector<AlarmType> alarmsOf(const QVector<SimEvent> &events)
@@ -33,13 +36,23 @@ class SimHarness
 {
 public:
     explicit SimHarness(int slaveAddress = 1, int baudRate = 9600);
-    ~SimHarness() { sim.stop(); }
+    ~SimHarness()
+    {
+        tcp.reset();
+        sim.stop();
+    }
     SimHarness(const SimHarness &) = delete;
     SimHarness &operator=(const SimHarness &) = delete;
 
     bool isReady() const { return ready; }       // false: see errorString()
     QString errorString() const { return error; }
     QString devicePath() const { return path; }  // e.g. /dev/pts/7
+
+    // Serves the same controller over Modbus TCP on 127.0.0.1, on a free
+    // port, besides the pseudo-terminal; false with errorString() set.
+    bool serveTcp();
+    int tcpPort() const { return tcp ? tcp->port() : 0; }
+    int tcpConnections() const { return tcp ? tcp->connectionsAccepted() : 0; }
 
     // Run f(ControllerState &) or f(FaultPlan &) under the simulator's lock.
     template <typename F>
@@ -76,6 +89,8 @@ public:
         faults([&](auto &f) { f.addRangeFault({function, first, last, times, silent}); });
     }
     void clearFaults() { faults([](auto &f) { f.clear(); }); }
+    void failGatewayOfNext(int requests) { faults([&](auto &f) { f.failGatewayOfNext(requests); }); }
+    void closeOnNext(int requests) { faults([&](auto &f) { f.closeOnNext(requests); }); }
 
     // Requests received since the start or the last clearRequests().
     QVector<RequestRecord> requests() const { return sim.requestLog(); }
@@ -84,6 +99,7 @@ public:
 
 private:
     Simulator sim;
+    std::unique_ptr<TcpServer> tcp;
     QString path;
     QString error;
     bool ready = false;

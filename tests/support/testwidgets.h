@@ -72,6 +72,18 @@ inline void setStoredPort(const QString &path, const QStringList &listedPorts)
     store.setValue("portName", path);
     store.setValue("baudRate", "9600");
     store.setValue("address", "1");
+    store.remove("link"); // a store from before TCP links: serial
+    store.sync();
+}
+
+// The stored choice: a Modbus TCP gateway at this port, unit 1.
+inline void setStoredGateway(int port, const QString &host = QStringLiteral("127.0.0.1"))
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "Tarvik", "Options");
+    store.setValue("link", "tcp");
+    store.setValue("tcpHost", host);
+    store.setValue("tcpPort", QString::number(port));
+    store.setValue("address", "1");
     store.sync();
 }
 
