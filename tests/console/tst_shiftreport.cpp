@@ -1,44 +1,12 @@
 // The shift report as a PDF, read back the way a person's tools read it:
 // poppler's pdftotext and pdfinfo. Pages, their numbers, and that the guard,
 // the period, every event and the lamps are there as text.
+#include "pdftext.h"
 #include "shiftreportdocument.h"
 
 #include <QtTest>
 
 namespace {
-
-// Text of a PDF, pages separated by form feeds; empty when it cannot be read.
-QString pdfText(const QString &path)
-{
-    QProcess tool;
-    tool.start("pdftotext", {"-enc", "UTF-8", path, "-"});
-    if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(tool.readAllStandardOutput());
-}
-
-int pdfPages(const QString &path)
-{
-    QProcess tool;
-    tool.start("pdfinfo", {path});
-    if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
-        return -1;
-    const QRegularExpressionMatch match =
-        QRegularExpression("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption)
-            .match(QString::fromUtf8(tool.readAllStandardOutput()));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-QString pdfPageSize(const QString &path)
-{
-    QProcess tool;
-    tool.start("pdfinfo", {path});
-    tool.waitForFinished(30000);
-    const QRegularExpressionMatch match =
-        QRegularExpression("^Page size:\\s+(.*)$", QRegularExpression::MultilineOption)
-            .match(QString::fromUtf8(tool.readAllStandardOutput()));
-    return match.captured(1).trimmed();
-}
 
 ShiftReport shiftWith(int events)
 {
@@ -89,8 +57,8 @@ void TestShiftReport::onePageShift()
     const QString path = dir.filePath("short.pdf");
     QString error;
     QCOMPARE(ShiftReportDocument(shiftWith(3)).writePdf(path, &error), 1);
-    QCOMPARE(pdfPages(path), 1);
-    QVERIFY2(pdfPageSize(path).contains("(A4)"), qPrintable(pdfPageSize(path)));
+    QCOMPARE(pdfInfo(path, "Pages").toInt(), 1);
+    QVERIFY2(pdfInfo(path, "Page size").contains("(A4)"), qPrintable(pdfInfo(path, "Page size")));
     const QString text = pdfText(path).simplified();
     for (const char *expected : {"Отчёт за смену", "Дежурный: Иванов И.И.", "Компьютер: пост-1",
                                     "с 01.03.2026 08:00 по 01.03.2026 20:00", "Порт ttyUSB0, адрес 3",
@@ -107,7 +75,7 @@ void TestShiftReport::longShiftOnNumberedPages()
     QString error;
     const int pages = ShiftReportDocument(shiftWith(events)).writePdf(path, &error);
     QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
-    QCOMPARE(pdfPages(path), pages);
+    QCOMPARE(pdfInfo(path, "Pages").toInt(), pages);
     const QStringList pageTexts = pdfText(path).split('\f', Qt::SkipEmptyParts);
     QCOMPARE(pageTexts.size(), pages);
     for (int page = 0; page < pages; ++page) {
