@@ -87,7 +87,29 @@ void AcknowledgementPanel::eventShown(int row, qint64 journalId, const JournalRe
             item->setData(IdRole, id);
     }
     markRow(row, true);
+    widenColumnsFor(row);
     acknowledgeEvery->setEnabled(true);
+}
+
+// The columns were fitted to texts in the plain font; in bold, and the name
+// with its marker, they need more. Measured as the view measures a cell, for
+// this row only, so a burst of events costs a few measurements each.
+void AcknowledgementPanel::widenColumnsFor(int row)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.font = table->font();
+    option.fontMetrics = table->fontMetrics();
+    const int iconSize = table->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, table);
+    option.decorationSize = table->iconSize().isValid() ? table->iconSize() : QSize(iconSize, iconSize);
+    option.decorationPosition = QStyleOptionViewItem::Left;
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const QModelIndex index = table->model()->index(row, column);
+        const int needed = table->itemDelegate(index)->sizeHint(option, index).width() + (table->showGrid() ? 1 : 0);
+        if (needed > table->columnWidth(column))
+            table->setColumnWidth(column, needed);
+    }
 }
 
 qint64 AcknowledgementPanel::rowId(int row) const

@@ -68,6 +68,7 @@ private:
     qint64 rowId(int row) const;
     int nameColumn() const;
     void markRow(int row, bool waiting);
+    void widenColumnsFor(int row);
     void journal(const JournalRecord &acknowledgement);
     void afterAcknowledging();
     void showGuard();
