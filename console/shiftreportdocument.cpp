@@ -21,6 +21,12 @@ QString cell(const QString &text, const char *tag = "td")
     return QStringLiteral("<%1>%2</%1>").arg(QLatin1String(tag), escaped(text));
 }
 
+// A head cell with its share of the page, so the name gets what the times leave.
+QString head(const QString &text, int percent)
+{
+    return QStringLiteral("<th width=\"%1%\">%2</th>").arg(percent).arg(escaped(text));
+}
+
 QString tableStart()
 {
     return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\" "
@@ -82,9 +88,9 @@ QString ShiftReportDocument::eventsHtml() const
     bool controllers = false;
     for (const ShiftReport::Event &event : report.events)
         controllers = controllers || !event.controller.isEmpty();
-    text += tableStart() + QStringLiteral("<thead><tr>") + cell(tr("№"), "th") + cell(tr("Получено"), "th")
-        + (controllers ? cell(tr("Контроллер"), "th") : QString()) + cell(tr("Событие"), "th")
-        + cell(tr("Время события"), "th") + cell(tr("Квитировано"), "th") + cell(tr("Дежурный"), "th")
+    text += tableStart() + QStringLiteral("<thead><tr>") + head(tr("№"), 5) + head(tr("Получено"), 15)
+        + (controllers ? head(tr("Контроллер"), 12) : QString()) + head(tr("Событие"), controllers ? 23 : 35)
+        + head(tr("Время события"), 15) + head(tr("Квитировано"), 15) + head(tr("Дежурный"), 15)
         + QStringLiteral("</tr></thead>");
     int number = 0;
     for (const ShiftReport::Event &event : report.events) {
