@@ -32,6 +32,7 @@ AcknowledgementPanel::AcknowledgementPanel(QMainWindow *window, QTableWidget *ta
     : QObject(window),
       window(window),
       table(table),
+      rows(table->model()),
       journalFile(journal),
       acknowledgeRows(new QAction(tr("Квитировать"), table)),
       acknowledgeEvery(new QAction(tr("Квитировать все"), window)),
@@ -70,8 +71,8 @@ AcknowledgementPanel::AcknowledgementPanel(QMainWindow *window, QTableWidget *ta
     connect(shift, &QAction::triggered, this, &AcknowledgementPanel::askGuard);
     connect(reportOnShift, &QAction::triggered, this, &AcknowledgementPanel::askReport);
     connect(table, &QTableWidget::cellDoubleClicked, this, [this](int row) { acknowledgeRow(row); });
-    connect(table->model(), &QAbstractItemModel::rowsRemoved, this, &AcknowledgementPanel::forgetRemovedRows);
-    connect(table->model(), &QAbstractItemModel::modelReset, this, &AcknowledgementPanel::forgetRemovedRows);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &AcknowledgementPanel::forgetRemovedRows);
+    connect(rows, &QAbstractItemModel::modelReset, this, &AcknowledgementPanel::forgetRemovedRows);
 }
 
 void AcknowledgementPanel::setLampSource(std::function<LampState()> source)
@@ -112,11 +113,14 @@ void AcknowledgementPanel::widenColumnsFor(int row)
     }
 }
 
+// Read from the model alone: the model also reports while its table is
+// being destroyed, when the table may no longer be used.
 qint64 AcknowledgementPanel::rowId(int row) const
 {
-    for (int column = 0; column < table->columnCount(); ++column) {
-        if (const QTableWidgetItem *item = table->item(row, column))
-            return item->data(IdRole).toLongLong();
+    for (int column = 0; column < rows->columnCount(); ++column) {
+        const QVariant id = rows->index(row, column).data(IdRole);
+        if (id.isValid())
+            return id.toLongLong();
     }
     return 0;
 }
@@ -210,7 +214,7 @@ void AcknowledgementPanel::forgetRemovedRows()
 {
     const bool wasWaiting = !acknowledgements.allAcknowledged();
     QSet<qint64> shown;
-    for (int row = 0; row < table->rowCount(); ++row)
+    for (int row = 0; row < rows->rowCount(); ++row)
         shown.insert(rowId(row));
     for (qint64 id : acknowledgements.ids()) {
         if (!shown.contains(id))

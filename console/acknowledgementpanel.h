@@ -11,6 +11,7 @@
 #include <functional>
 
 class Journal;
+class QAbstractItemModel;
 class QAction;
 class QLabel;
 class QMainWindow;
@@ -76,6 +77,7 @@ private:
 
     QMainWindow *window;
     QTableWidget *table;
+    QAbstractItemModel *rows; // the table's own, for as long as the table lives
     Journal *journalFile;
     AcknowledgementLedger acknowledgements;
     DutyRoster roster;
