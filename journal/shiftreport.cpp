@@ -10,14 +10,45 @@
 
 namespace {
 
-struct Acknowledgement
-{
-    QString time;
-    QString guard;
-};
+// Every query asks for the rows of the period; the journal's index on the
+// arrival time keeps that to the period's rows, whatever the journal's size.
+const QString InPeriod = QStringLiteral(" FROM journal WHERE received >= :from AND received <= :to ");
 
-const QString Columns = QStringLiteral("id, received, kind, list, name, occurred, controller, guard, ref");
-enum Column { Id, Received, Kind, List, Name, Occurred, Controller, Guard, Ref };
+class PeriodQuery
+{
+public:
+    PeriodQuery(const QString &connection, const QString &from, const QString &to, QString *error)
+        : query(QSqlDatabase::database(connection, false)), from(from), to(to), error(error)
+    {
+        query.setForwardOnly(true);
+    }
+
+    // False, with the reason kept, when the statement fails.
+    bool run(const QString &statement)
+    {
+        query.prepare(statement);
+        query.bindValue(QStringLiteral(":from"), from);
+        query.bindValue(QStringLiteral(":to"), to);
+        query.bindValue(QStringLiteral(":event"), JournalRecord::Event);
+        query.bindValue(QStringLiteral(":current"), JournalRecord::CurrentList);
+        query.bindValue(QStringLiteral(":ack"), JournalRecord::Acknowledged);
+        query.bindValue(QStringLiteral(":failure"), JournalRecord::LineFailure);
+        query.bindValue(QStringLiteral(":started"), JournalRecord::PollingStarted);
+        if (query.exec())
+            return true;
+        if (error->isEmpty())
+            *error = query.lastError().text();
+        return false;
+    }
+    bool next() { return query.next(); }
+    QVariant value(int column) const { return query.value(column); }
+
+private:
+    QSqlQuery query;
+    QString from;
+    QString to;
+    QString *error;
+};
 
 QString countLabel(const QString &kind, const QString &list)
 {
@@ -25,27 +56,76 @@ QString countLabel(const QString &kind, const QString &list)
     return list.isEmpty() ? text : text + QStringLiteral(" (") + JournalModel::listText(list) + QLatin1Char(')');
 }
 
+const QString CurrentEvents = QStringLiteral("AND kind = :event AND list = :current ");
 // Acknowledgements always come after their event, so those from the
 // period's start on are all the period's events can have.
-bool readAcknowledgements(QSqlDatabase db, const QString &from, QHash<qint64, Acknowledgement> *found,
-                          QString *error)
+const QString Acknowledged = QStringLiteral("(SELECT ref FROM journal WHERE received >= :from AND kind = :ack "
+                                            "AND ref IS NOT NULL)");
+
+void readCounts(PeriodQuery &query, ShiftReport *report)
 {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ref, received, guard FROM journal WHERE received >= ? "
-                                 "AND kind = ? AND ref IS NOT NULL ORDER BY id"));
-    query.addBindValue(from);
-    query.addBindValue(JournalRecord::Acknowledged);
-    if (!query.exec()) {
-        *error = query.lastError().text();
-        return false;
+    if (!query.run(QStringLiteral("SELECT kind, list, COUNT(*)") + InPeriod
+                   + QStringLiteral("GROUP BY kind, list ORDER BY MIN(id)")))
+        return;
+    while (query.next()) {
+        const QString kind = query.value(0).toString();
+        const QString list = query.value(1).toString();
+        const int count = query.value(2).toInt();
+        report->counts.append({countLabel(kind, list), count});
+        if (kind == JournalRecord::Event && list == JournalRecord::CurrentList)
+            report->eventTotal = count;
     }
+    if (query.run(QStringLiteral("SELECT COUNT(*)") + InPeriod + CurrentEvents + QStringLiteral("AND id NOT IN ")
+                  + Acknowledged)
+        && query.next())
+        report->unacknowledged = query.value(0).toInt();
+}
+
+void readLines(PeriodQuery &query, ShiftReport *report)
+{
+    const QString statements[] = {
+        QStringLiteral("SELECT name") + InPeriod + QStringLiteral("AND kind = :started GROUP BY name ORDER BY MIN(id)"),
+        QStringLiteral("SELECT controller") + InPeriod
+            + QStringLiteral("AND controller <> '' GROUP BY controller ORDER BY MIN(id)"),
+    };
+    for (const QString &statement : statements) {
+        if (!query.run(statement))
+            return;
+        while (query.next())
+            report->lines.append(query.value(0).toString());
+    }
+}
+
+void readEvents(PeriodQuery &query, ShiftReport *report)
+{
+    QHash<qint64, QPair<QString, QString>> acknowledgements; // event id: time, guard
+    if (!query.run(QStringLiteral("SELECT ref, received, guard FROM journal WHERE received >= :from AND kind = :ack "
+                                  "AND ref IN (SELECT id") + InPeriod + CurrentEvents
+                   + QStringLiteral("ORDER BY id LIMIT %1) ORDER BY id").arg(ShiftReport::MaxEvents)))
+        return;
     while (query.next()) {
         const qint64 ref = query.value(0).toLongLong();
-        if (!found->contains(ref)) // the first one counts
-            found->insert(ref, {JournalModel::timeText(query.value(1).toString()), query.value(2).toString()});
+        if (!acknowledgements.contains(ref)) // the first one counts
+            acknowledgements.insert(ref, {JournalModel::timeText(query.value(1).toString()), query.value(2).toString()});
     }
-    return true;
+    if (!query.run(QStringLiteral("SELECT id, received, name, occurred, controller") + InPeriod + CurrentEvents
+                   + QStringLiteral("ORDER BY id LIMIT %1").arg(ShiftReport::MaxEvents)))
+        return;
+    while (query.next()) {
+        const auto acknowledgement = acknowledgements.value(query.value(0).toLongLong());
+        report->events.append({JournalModel::timeText(query.value(1).toString()), query.value(2).toString(),
+                               JournalModel::timeText(query.value(3).toString()), query.value(4).toString(),
+                               acknowledgement.first, acknowledgement.second});
+    }
+}
+
+void readFailures(PeriodQuery &query, ShiftReport *report)
+{
+    if (!query.run(QStringLiteral("SELECT received, name") + InPeriod
+                   + QStringLiteral("AND kind = :failure ORDER BY id LIMIT %1").arg(ShiftReport::MaxEvents)))
+        return;
+    while (query.next())
+        report->failures.append({JournalModel::timeText(query.value(0).toString()), query.value(1).toString()});
 }
 
 } // namespace
@@ -60,53 +140,11 @@ ShiftReport ShiftReport::fromJournal(const QString &connectionName, const QDateT
         report.error = tr("журнал событий не ведётся");
         return report;
     }
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    const QString fromText = JournalRecord::timeText(from);
-    QHash<qint64, Acknowledgement> acknowledgements;
-    if (!readAcknowledgements(db, fromText, &acknowledgements, &report.error))
-        return report;
-
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ") + Columns
-                  + QStringLiteral(" FROM journal WHERE received >= ? AND received <= ? ORDER BY id"));
-    query.addBindValue(fromText);
-    query.addBindValue(JournalRecord::timeText(to));
-    if (!query.exec()) {
-        report.error = query.lastError().text();
-        return report;
-    }
-    QVector<QString> countOrder;
-    QHash<QString, int> counted;
-    while (query.next()) {
-        const QString kind = query.value(Kind).toString();
-        const QString list = query.value(List).toString();
-        const QString label = countLabel(kind, list);
-        if (!counted.contains(label))
-            countOrder.append(label);
-        ++counted[label];
-
-        const QString received = JournalModel::timeText(query.value(Received).toString());
-        const QString controller = query.value(Controller).toString();
-        if (!controller.isEmpty() && !report.lines.contains(controller))
-            report.lines.append(controller);
-        if (kind == JournalRecord::PollingStarted && !report.lines.contains(query.value(Name).toString()))
-            report.lines.append(query.value(Name).toString());
-        if (kind == JournalRecord::LineFailure)
-            report.failures.append({received, query.value(Name).toString()});
-        if (kind != JournalRecord::Event || list != JournalRecord::CurrentList)
-            continue;
-        const Acknowledgement ack = acknowledgements.value(query.value(Id).toLongLong());
-        if (ack.time.isEmpty())
-            ++report.unacknowledged;
-        if (++report.eventTotal > MaxEvents)
-            continue;
-        report.events.append({received, query.value(Name).toString(),
-                              JournalModel::timeText(query.value(Occurred).toString()), controller,
-                              ack.time, ack.guard});
-    }
-    for (const QString &label : qAsConst(countOrder))
-        report.counts.append({label, counted.value(label)});
+    PeriodQuery query(connectionName, JournalRecord::timeText(from), JournalRecord::timeText(to), &report.error);
+    readCounts(query, &report);
+    readLines(query, &report);
+    readEvents(query, &report);
+    readFailures(query, &report);
     return report;
 }
 

@@ -188,6 +188,7 @@ void TestAcknowledgement::shiftReportFromTheJournal()
     JournalRecord logged = currentEvent("2026-03-01T09:00:01", "Порог CH");
     logged.list = JournalRecord::AllList;
     append(logged);
+    append(currentEvent("2026-03-01T09:30:00", "Взлом")); // nobody acknowledges it
     JournalRecord failure = JournalRecord::note(JournalRecord::LineFailure, {}, "Ошибка чтения линии! Опрос завершен.");
     failure.received = "2026-03-01T10:00:00";
     append(failure);
@@ -203,21 +204,23 @@ void TestAcknowledgement::shiftReportFromTheJournal()
     const ShiftReport report =
         ShiftReport::fromJournal(journal.connectionName(), at("2026-03-01T08:00:00"), at("2026-03-01T20:00:00"));
     QVERIFY2(report.error.isEmpty(), qPrintable(report.error));
-    QCOMPARE(report.events.size(), 2);
-    QCOMPARE(report.eventTotal, 2);
+    QCOMPARE(report.events.size(), 3);
+    QCOMPARE(report.eventTotal, 3);
     QCOMPARE(report.events[0].name, QString("Пожар"));
     QCOMPARE(report.events[0].received, QString("01.03.2026 08:10:00"));
     QCOMPARE(report.events[0].acknowledged, QString("01.03.2026 08:11:00"));
     QCOMPARE(report.events[0].guard, QString("Петров"));
     QCOMPARE(report.events[1].guard, QString("Сидоров"));
-    QCOMPARE(report.unacknowledged, 0);
+    QCOMPARE(report.events[2].name, QString("Взлом"));
+    QVERIFY(report.events[2].acknowledged.isEmpty() && report.events[2].guard.isEmpty());
+    QCOMPARE(report.unacknowledged, 1);
     QCOMPARE(report.lines, QStringList({"Порт ttyUSB0, адрес 3"}));
     QCOMPARE(report.failures.size(), 1);
     QCOMPARE(report.failures[0].text, QString("Ошибка чтения линии! Опрос завершен."));
     QStringList counts;
     for (const ShiftReport::Count &count : report.counts)
         counts << count.what + '=' + QString::number(count.count);
-    QCOMPARE(counts, QStringList({"Опрос начат=1", "Событие (Текущие события)=2", "Событие (Все события)=1",
+    QCOMPARE(counts, QStringList({"Опрос начат=1", "Событие (Текущие события)=3", "Событие (Все события)=1",
                                   "Отказ линии=1", "Квитировано (Текущие события)=1"}));
 
     // A period that ends before the acknowledgements leaves them out of its counts
@@ -228,6 +231,16 @@ void TestAcknowledgement::shiftReportFromTheJournal()
     QCOMPARE(early.events[0].guard, QString("Петров"));
     QCOMPARE(ShiftReport::fromJournal(journal.connectionName(), at("2026-02-01T00:00:00"),
                                       at("2026-02-28T00:00:00")).events.size(), 0);
+
+    // A flood of events: the table stops at its limit, the counts do not.
+    for (int n = 0; n < ShiftReport::MaxEvents + 5; ++n)
+        append(currentEvent("2026-03-02T08:00:00", QString("flood %1").arg(n)));
+    const ShiftReport flood =
+        ShiftReport::fromJournal(journal.connectionName(), at("2026-03-02T00:00:00"), at("2026-03-02T23:00:00"));
+    QCOMPARE(flood.events.size(), int(ShiftReport::MaxEvents));
+    QCOMPARE(flood.eventTotal, ShiftReport::MaxEvents + 5);
+    QCOMPARE(flood.unacknowledged, ShiftReport::MaxEvents + 5);
+    QCOMPARE(flood.events.first().name, QString("flood 0"));
     QVERIFY(!ShiftReport::fromJournal("no such connection", at("2026-03-01T08:00:00"), at("2026-03-02T08:00:00"))
                  .error.isEmpty());
 }
