@@ -3,6 +3,7 @@
 
 #include "shiftreportdocument.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -38,9 +39,13 @@ QDateTime ShiftReportDialog::to() const
     return shown.addSecs(59 - shown.time().second());
 }
 
+// A long shift over a big journal takes a few seconds to read.
 ShiftReport ShiftReportDialog::report() const
 {
-    return source(from(), to());
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ShiftReport made = source(from(), to());
+    QApplication::restoreOverrideCursor();
+    return made;
 }
 
 void ShiftReportDialog::on_buttonPdf_clicked()
