@@ -1,11 +1,15 @@
 // The console's journal: the cost of journaling one event and a burst of
 // 1000, opening "Журнал" over a million rows to its first paint, exporting
-// them to CSV, and the file size per event. Run: bench_console_journal [rows]
+// them to CSV, and the file size per event; then, with every other current
+// event acknowledged, the "Неквитированные" filter and the data of a shift
+// report over the last 12 hours and over the whole journal.
+// Run: bench_console_journal [rows]
 #include "benchtiming.h"
 #include "journal.h"
 #include "journalmodel.h"
 #include "journalquery.h"
 #include "journalview.h"
+#include "shiftreport.h"
 
 #include <QApplication>
 #include <QFile>
@@ -51,6 +55,26 @@ bool fill(const Journal &journal, int rows)
         for (const QVariant &value : {QVariant(JournalRecord::timeText(start.addSecs(n))), QVariant(r.kind),
                                       QVariant(r.list), r.source, r.code, QVariant(r.name),
                                       QVariant(r.occurred), QVariant(r.port), r.slave})
+            insert.addBindValue(value);
+        if (!insert.exec())
+            return false;
+    }
+    return db.commit();
+}
+
+// Acknowledges every other current event (every 4th row), one transaction.
+bool acknowledgeHalf(const Journal &journal, int rows)
+{
+    QSqlDatabase db = QSqlDatabase::database(journal.connectionName());
+    db.transaction();
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral("INSERT INTO journal(received, kind, list, name, guard, ref) "
+                                  "VALUES(?, ?, ?, ?, ?, ?)"));
+    const QString now = JournalRecord::timeText(QDateTime::currentDateTime());
+    for (int n = 0; n < rows; n += 4) {
+        for (const QVariant &value : {QVariant(now), QVariant(JournalRecord::Acknowledged),
+                                      QVariant(JournalRecord::CurrentList), QVariant(numberedEvent(n).name),
+                                      QVariant(QStringLiteral("Петров")), QVariant(qint64(n + 1))})
             insert.addBindValue(value);
         if (!insert.exec())
             return false;
@@ -168,6 +192,30 @@ int main(int argc, char *argv[])
     csv.close();
     out << "CSV export of " << bigRows << " rows: " << bench::elapsedMs(timer) << " ms, "
         << csv.size() << " bytes" << (written ? "" : " (FAILED)") << '\n';
+
+    if (!acknowledgeHalf(journal, bigRows)) {
+        out << "could not acknowledge\n";
+        return 1;
+    }
+    JournalFilter unacknowledged;
+    unacknowledged.unacknowledgedOnly = true;
+    timer.restart();
+    view.model()->setFilter(unacknowledged);
+    out << QStringLiteral("filter, \"Неквитированные\": ") << bench::elapsedMs(timer) << " ms, "
+        << view.model()->rowCount() << " rows loaded\n";
+    timer.restart();
+    const qint64 waiting = JournalQuery(journal.connectionName(), unacknowledged).count();
+    out << QStringLiteral("count of \"Неквитированные\": ") << bench::elapsedMs(timer) << " ms, " << waiting
+        << " rows\n";
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const auto &period : {std::make_pair("the last 12 hours", now.addSecs(-12 * 3600)),
+                               std::make_pair("the whole journal", now.addSecs(-bigRows - 60))}) {
+        timer.restart();
+        const ShiftReport report = ShiftReport::fromJournal(journal.connectionName(), period.second, now);
+        out << "shift report data, " << period.first << ": " << bench::elapsedMs(timer) << " ms, "
+            << report.eventTotal << " current events, " << report.unacknowledged << " unacknowledged"
+            << (report.error.isEmpty() ? QString() : QStringLiteral(" (") + report.error + ')') << '\n';
+    }
     out << "peak RSS: " << bench::peakRssKb() << " kB\n";
     return 0;
 }

@@ -33,6 +33,7 @@ JournalView::JournalView(QWidget *parent)
     connect(ui->lineFilter, &QLineEdit::textChanged, textDelay, qOverload<>(&QTimer::start));
     connect(ui->dateFrom, &QDateEdit::dateChanged, this, &JournalView::applyFilter);
     connect(ui->dateTo, &QDateEdit::dateChanged, this, &JournalView::applyFilter);
+    connect(ui->checkUnacknowledged, &QCheckBox::toggled, this, &JournalView::applyFilter);
 
     // A burst of events refreshes the view once.
     newRowsDelay->setSingleShot(true);
@@ -83,12 +84,18 @@ void JournalView::applyFilter()
         filter.to = ui->dateTo->date();
     }
     filter.text = ui->lineFilter->text();
+    filter.unacknowledgedOnly = ui->checkUnacknowledged->isChecked();
     journalModel->setFilter(filter);
     ui->tableJournal->scrollToBottom();
 }
 
 void JournalView::showJournaledRows()
 {
+    // An acknowledgement takes an earlier row out of this list, so it is read again.
+    if (ui->checkUnacknowledged->isChecked()) {
+        applyFilter();
+        return;
+    }
     QScrollBar *bar = ui->tableJournal->verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
     if (journalModel->fetchNewer() > 0 && following)

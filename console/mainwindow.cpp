@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "acknowledgementpanel.h"
 #include "eventrow.h"
 #include "eventtablemenu.h"
 #include "journal.h"
@@ -182,6 +183,9 @@ void MainWindow::createJournal()
     ui->tabSelect->addTab(journalView, tr("Журнал"));
     new EventTableMenu(ui->tableAlarmCurrent);
     new EventTableMenu(ui->tableAlarmAll);
+    acknowledgements = new AcknowledgementPanel(this, ui->tableAlarmCurrent, journal);
+    acknowledgements->setLampSource([this] { return pendingLamps; });
+    connect(acknowledgements, &AcknowledgementPanel::allAcknowledged, this, [this] { alarmSound->stop(); });
 }
 
 // Shown once and without blocking: the watch must never wait on the journal.
@@ -205,21 +209,26 @@ void MainWindow::warnAboutJournal(const QString &text)
     box->show();
 }
 
-void MainWindow::journalEvent(const QString &list, const AlarmType &alarm)
+qint64 MainWindow::journalEvent(const QString &list, const AlarmType &alarm, JournalRecord *written)
 {
-    writeToJournal(JournalRecord::event(list, alarm, catalogue.eventText(alarm.source, alarm.code)));
+    JournalRecord record = JournalRecord::event(list, alarm, catalogue.eventText(alarm.source, alarm.code));
+    const qint64 id = writeToJournal(record);
+    if (written)
+        *written = record;
+    return id;
 }
 
 void MainWindow::journalNote(const QString &kind, const QString &list, const QString &name)
 {
-    writeToJournal(JournalRecord::note(kind, list, name));
+    JournalRecord record = JournalRecord::note(kind, list, name);
+    writeToJournal(record);
 }
 
-void MainWindow::writeToJournal(JournalRecord record)
+qint64 MainWindow::writeToJournal(JournalRecord &record)
 {
     record.port = pollPort;
     record.slave = pollSlave;
-    journal->append(record);
+    return journal->append(record);
 }
 
 void MainWindow::collectLamps()
@@ -322,8 +331,10 @@ void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
 {
     if (quitting)
         return; // an event read while the worker ends must not bring the window back
-    journalEvent(JournalRecord::CurrentList, Alarm);
+    JournalRecord record;
+    const qint64 id = journalEvent(JournalRecord::CurrentList, Alarm, &record);
     appendEvent(ui->tableAlarmCurrent, Alarm);
+    acknowledgements->eventShown(ui->tableAlarmCurrent->rowCount() - 1, id, record);
     alarmSound->play();
     if (!isVisible())
         showNormal();

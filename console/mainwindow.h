@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 
+class AcknowledgementPanel;
 class AlarmSound;
 class Journal;
 class JournalView;
@@ -85,10 +86,10 @@ private:
     void setPollingActions(bool polling);
     void appendEvent(QTableWidget *table, const AlarmType &alarm);
     void createJournal();
-    void journalEvent(const QString &list, const AlarmType &alarm);
+    qint64 journalEvent(const QString &list, const AlarmType &alarm, JournalRecord *written = nullptr);
     void journalNote(const QString &kind, const QString &list = QString(),
                      const QString &name = QString());
-    void writeToJournal(JournalRecord record);
+    qint64 writeToJournal(JournalRecord &record);
     void warnAboutJournal(const QString &text);
     void selectLastRow(QTableWidget *table);
     void followLastRows();
@@ -115,6 +116,7 @@ private:
     QVector<QTableWidget *> rowsToFollow;
     Journal *journal = nullptr;
     JournalView *journalView = nullptr;
+    AcknowledgementPanel *acknowledgements = nullptr;
     bool journalWarned = false;
     QString pollPort;  // the line of the current polling run, for the journal
     int pollSlave = 0;

@@ -85,7 +85,10 @@ QStringList JournalModel::headers()
 
 QStringList JournalModel::texts(const JournalRecord &record)
 {
-    return {timeText(record.received), kindText(record.kind), listText(record.list), record.name,
+    // Who acknowledged goes with the kind: the columns stay those of every row.
+    const QString kind = record.guard.isEmpty() ? kindText(record.kind)
+                                                : kindText(record.kind) + QStringLiteral(": ") + record.guard;
+    return {timeText(record.received), kind, listText(record.list), record.name,
             timeText(record.occurred)};
 }
 
@@ -103,6 +106,8 @@ QString JournalModel::kindText(const QString &kind)
         return tr("Опрос начат");
     if (kind == JournalRecord::PollingStopped)
         return tr("Опрос завершен");
+    if (kind == JournalRecord::Acknowledged)
+        return tr("Квитировано");
     return kind; // written by a later version
 }
 

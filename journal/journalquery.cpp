@@ -128,6 +128,14 @@ QString JournalQuery::whereClause(const QString &idCondition) const
             matches << QStringLiteral("name LIKE :name%1 ESCAPE '\\'").arg(i);
         conditions << QLatin1Char('(') + matches.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
+    if (filter.unacknowledgedOnly) {
+        // The subquery is evaluated once into a lookup set, not per row.
+        conditions << QStringLiteral("kind = '%1' AND list = '%2' AND id NOT IN "
+                                     "(SELECT ref FROM journal WHERE kind = '%3' "
+                                     "AND ref IS NOT NULL)")
+                          .arg(JournalRecord::Event, JournalRecord::CurrentList,
+                               JournalRecord::Acknowledged);
+    }
     return conditions.isEmpty() ? QString()
                                 : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
 }

@@ -12,12 +12,14 @@
 class QIODevice;
 
 // What the operator asked to see: a range of arrival dates (inclusive, either
-// end may be open) and a piece of text looked for in the name and the port.
+// end may be open), a piece of text looked for in the name and the port, and
+// perhaps only the current events no guard has acknowledged.
 struct JournalFilter
 {
     QDate from;
     QDate to;
     QString text;
+    bool unacknowledgedOnly = false;
 };
 
 // Reads the journal in pages by id (keyset), never by offset, so a page costs

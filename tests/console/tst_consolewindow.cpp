@@ -1,15 +1,20 @@
 // The console's window, and polling the controller simulator through it; the journal
 // through the window: what it writes, and before a row is shown, the "Журнал" tab after
-// a restart, copying and CSV from the event tables, bad journal files. Offscreen: no
-// tray, so tests that hide the window in it say that one is there.
+// a restart, copying and CSV from the event tables, bad journal files; acknowledging
+// events and the shift report. Offscreen: no tray, so tests that hide the window in it
+// say that one is there.
+#include "acknowledgementpanel.h"
 #include "alarmfile.h"
 #include "alarmplayer.h"
 #include "apprun.h"
+#include "dutyroster.h"
 #include "eventtablemenu.h"
 #include "journalmodel.h"
 #include "journalview.h"
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
+#include "pdftext.h"
+#include "shiftreportdialog.h"
 #include "simharness.h"
 #include "testfiles.h"
 #include "testwidgets.h"
@@ -135,6 +140,8 @@ private slots:
     void pollingEndToEnd();
     void copyAndSaveFromTheTables();
     void badJournalNeverStopsPolling();
+    void acknowledgeCurrentEvents();
+    void shiftAndItsReport();
 
 private:
     QTemporaryDir storeDir;
@@ -172,10 +179,15 @@ void TestConsoleWindow::shell()
     }
 
     // The tool bar in order with the first five pictures; Exit, the sixth, is not on it.
+    // After them, apart, the guard's commands.
     const QStringList tips{"Начать опрос", "Завершить опрос", "Настройка", "Сброс текущих событий",
                            "Отключить звук", "Выход"};
     QList<QAction *> actions = c->findChild<QToolBar *>()->actions();
-    QCOMPARE(actions.size(), 5);
+    QCOMPARE(actions.size(), 9);
+    QVERIFY(actions[5]->isSeparator());
+    QCOMPARE((QStringList{actions[6]->text(), actions[7]->text(), actions[8]->text()}),
+             (QStringList{"Квитировать все", "Смена…", "Отчёт за смену…"}));
+    actions = actions.mid(0, 5);
     actions << c.action("actionExit");
     for (int i = 0; i < tips.size(); ++i) {
         QCOMPARE(actions[i]->toolTip(), tips[i]);
@@ -585,7 +597,10 @@ void TestConsoleWindow::copyAndSaveFromTheTables()
     for (QAction *action : all->actions())
         texts << action->text();
     QCOMPARE(texts, (QStringList{"Копировать", "Сохранить в CSV…"}));
-    QCOMPARE(child<QTableWidget>(window, "tableAlarmCurrent")->actions().size(), 2);
+    texts.clear();
+    for (QAction *action : child<QTableWidget>(window, "tableAlarmCurrent")->actions())
+        texts << action->text();
+    QCOMPARE(texts, (QStringList{"Квитировать", "Копировать", "Сохранить в CSV…"}));
 
     all->clearSelection();
     all->selectionModel()->select(all->model()->index(2, 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -667,6 +682,163 @@ void TestConsoleWindow::badJournalNeverStopsPolling()
     }
     QVERIFY(QFileInfo(workDir.filePath("file")).isFile());
     QCOMPARE(QDir(workDir.path()).entryList({"corrupt.corrupt-*.sqlite"}).size(), 1);
+    qunsetenv("TARVIK_JOURNAL");
+}
+
+// A new current event waits for a guard, bold with a marker in its name cell; a double
+// click, Space or the row's menu acknowledges it, "Квитировать все" the rest. The alarm
+// rests only once nothing waits and sounds again at the next event. Each acknowledgement
+// is journaled with the guard, the time and the event's row; an event that leaves the
+// list unacknowledged is found under "Неквитированные".
+void TestConsoleWindow::acknowledgeCurrentEvents()
+{
+    const QString path = workDir.filePath("acknowledge.sqlite");
+    qputenv("TARVIK_JOURNAL", path.toLocal8Bit());
+    Console c;
+    c->show();
+    QVERIFY(QTest::qWaitForWindowExposed(c.window.get()));
+    QVERIFY(!QApplication::activeModalWidget()); // nobody is asked for a name
+    auto *panel = child<AcknowledgementPanel>(*c.window);
+    const QString guard = panel->duty().guard();
+    QVERIFY(!guard.isEmpty());
+    QCOMPARE(child<QLabel>(*c.window, "labelGuard")->text(), "Дежурный: " + guard);
+    QTableWidget *current = c.table("tableAlarmCurrent");
+    QAction *all = c.action("actionAcknowledgeAll");
+    QAction *acknowledge = current->actions().first();
+    const auto waitingRows = [current] {
+        QString marks;
+        for (int row = 0; row < current->rowCount(); ++row) {
+            bool bold = true;
+            for (int column = 0; column < current->columnCount(); ++column)
+                bold = bold && current->item(row, column)->font().bold();
+            const bool marker = !current->item(row, 0)->icon().isNull();
+            marks += bold && marker ? 'W' : !bold && !marker ? '-' : '?';
+        }
+        return marks;
+    };
+    const auto event = [](int n) { return AlarmType{quint16(33 + n), 0, 24, 1, 1, 0, 0, quint8(n)}; };
+    const QString before = JournalRecord::timeText(QDateTime::currentDateTime());
+
+    QVERIFY(!all->isEnabled());
+    for (int n = 0; n < 3; ++n)
+        c->TableAlarmCurrentSet(event(n));
+    QCOMPARE(waitingRows(), QString("WWW"));
+    QVERIFY(all->isEnabled());
+    const QRect cell = current->visualItemRect(current->item(1, 1));
+    QVERIFY2(current->viewport()->rect().contains(cell), qPrintable(QString("%1 %2 %3 %4").arg(cell.x()).arg(cell.y()).arg(cell.width()).arg(cell.height())));
+    // As a desktop delivers it: a click, then the second press as a double click.
+    QTest::mouseClick(current->viewport(), Qt::LeftButton, {}, cell.center());
+    QMouseEvent second(QEvent::MouseButtonDblClick, cell.center(), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(current->viewport(), &second);
+    QCOMPARE(waitingRows(), QString("W-W"));
+    current->setFocus();
+    current->selectRow(0);
+    QTest::keyClick(current, Qt::Key_Space);
+    QCOMPARE(waitingRows(), QString("--W"));
+    QCOMPARE(c.sound->calls, QStringList({"play", "play", "play"})); // one still waits
+    current->selectRow(2);
+    acknowledge->trigger();
+    QCOMPARE(waitingRows(), QString("---"));
+    QCOMPARE(c.sound->calls.mid(3), QStringList({"stop"}));
+    QVERIFY(!all->isEnabled());
+    acknowledge->trigger(); // once only: nothing more is journaled
+
+    // The next event sounds again; "all" takes only what waits.
+    c->TableAlarmCurrentSet(event(3));
+    c->TableAlarmCurrentSet(event(4));
+    QCOMPARE(waitingRows(), QString("---WW"));
+    all->trigger();
+    QCOMPARE(waitingRows(), QString("-----"));
+    QCOMPARE(c.sound->calls.mid(4), QStringList({"play", "play", "stop"}));
+
+    // One acknowledged and one waiting event leave the list.
+    c->TableAlarmCurrentClear();
+    c->TableAlarmCurrentSet(event(5));
+    c->TableAlarmCurrentSet(event(6));
+    current->selectRow(0);
+    QTest::keyClick(current, Qt::Key_Space);
+    c->TableAlarmCurrentClear();
+    QVERIFY(!all->isEnabled() && panel->ledger().size() == 0);
+
+    const QString by = " " + guard;
+    QCOMPARE(journalRows(path, "id, kind, ref, guard"),
+             (QStringList{"1 event", "2 event", "3 event", "4 acknowledged 2" + by, "5 acknowledged 1" + by,
+                          "6 acknowledged 3" + by, "7 event", "8 event", "9 acknowledged 7" + by,
+                          "10 acknowledged 8" + by, "11 cleared", "12 event", "13 event",
+                          "14 acknowledged 12" + by, "15 cleared"}));
+    // Acknowledged when it was done, about the event it names.
+    const QString after = JournalRecord::timeText(QDateTime::currentDateTime());
+    const QStringList received = journalRows(path, "received");
+    const QStringList names = journalRows(path, "name");
+    for (int ack : {4, 5, 6, 9, 10, 14})
+        QVERIFY(received[ack - 1] >= before && received[ack - 1] <= after);
+    QCOMPARE(names[3], names[1]);
+    QCOMPARE(names[13], names[11]);
+
+    JournalModel *model = child<JournalView>(*c.window)->model();
+    child<QCheckBox>(*c.window, "checkUnacknowledged")->setChecked(true);
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(model->data(model->index(0, 3)).toString(), names[12]);
+    // An acknowledgement takes a row out of the filtered view at once.
+    c->TableAlarmCurrentSet(event(7));
+    QTRY_COMPARE(model->rowCount(), 2);
+    all->trigger();
+    QTRY_COMPARE(model->rowCount(), 1);
+    qunsetenv("TARVIK_JOURNAL");
+}
+
+// "Смена…" names the guard, remembered for the next start, and begins a shift; the
+// report made from its dialog holds the guard, the period, each event with who
+// acknowledged it, and the lamps as the window has them.
+void TestConsoleWindow::shiftAndItsReport()
+{
+    qputenv("TARVIK_JOURNAL", workDir.filePath("shift.sqlite").toLocal8Bit());
+    Console c;
+    auto *panel = child<AcknowledgementPanel>(*c.window);
+    QTimer::singleShot(0, [] {
+        if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+            dialog->setTextValue("  Петров   П.П. ");
+            dialog->accept();
+        }
+    });
+    c.action("actionShift")->trigger();
+    QCOMPARE(child<QLabel>(*c.window, "labelGuard")->text(), QString("Дежурный: Петров П.П."));
+    const QDateTime start = panel->duty().shiftStart();
+    QVERIFY(qAbs(start.secsTo(QDateTime::currentDateTime())) <= 1);
+    QCOMPARE(DutyRoster().guard(), QString("Петров П.П."));
+    QCOMPARE(DutyRoster().shiftStart().toString(Qt::ISODate), start.toString(Qt::ISODate));
+
+    QTableWidget *current = c.table("tableAlarmCurrent");
+    for (quint8 code : {0, 1, 2})
+        c->TableAlarmCurrentSet(AlarmType{32, code, 24, 1, 1, 0, 0, code});
+    panel->acknowledgeRow(1);
+    c->VpkSet(0x00408004); // work, fire, CH threshold blinking
+
+    const QString pdf = workDir.filePath("shift.pdf");
+    int pages = 0;
+    QTimer::singleShot(0, [&] {
+        if (auto *dialog = qobject_cast<ShiftReportDialog *>(QApplication::activeModalWidget())) {
+            pages = dialog->savePdf(pdf);
+            dialog->reject();
+        }
+    });
+    c.action("actionShiftReport")->trigger();
+    QCOMPARE(pages, 1);
+    QCOMPARE(pdfInfo(pdf, "Pages"), QString("1"));
+    const QString text = pdfText(pdf).simplified();
+    QStringList expected{"Дежурный: Петров П.П.", "Период: с " + start.toString("dd.MM.yyyy HH:mm") + " по ",
+                         "Компьютер: " + QSysInfo::machineHostName(), "Неквитированных текущих событий: 2",
+                         "Работа: горит", "Пожар: горит", "Порог СH: мигает", "Порог СО: не горит",
+                         "Страница 1 из 1"};
+    for (int row = 0; row < current->rowCount(); ++row)
+        expected << current->item(row, 0)->toolTip();
+    for (const QString &line : qAsConst(expected))
+        QVERIFY2(text.contains(line), qPrintable(line + " not in: " + text));
+
+    // An empty name hands the watch back to the computer's user.
+    panel->startShift(QString());
+    QCOMPARE(child<QLabel>(*c.window, "labelGuard")->text(), "Дежурный: " + DutyRoster::accountName());
+    QCOMPARE(DutyRoster().guard(), DutyRoster::accountName());
     qunsetenv("TARVIK_JOURNAL");
 }
 

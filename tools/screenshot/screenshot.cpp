@@ -1,8 +1,13 @@
 // Stands in for TarvikEditor or TarvikScada in the demo (scripts/screenshots.sh):
 // builds the real main window, presses Read or EnablePoll as a user would, waits
 // for the window to fill, then saves it as editor.png or console.png in
-// $TARVIK_SHOT_DIR.
+// $TARVIK_SHOT_DIR. The console acknowledges its first event first, so both
+// looks of a row show, and leaves the shift's report there as shift-report.pdf.
 #include "mainwindow.h"
+#ifndef TARVIK_SHOT_EDITOR
+#include "acknowledgementpanel.h"
+#include "shiftreportdocument.h"
+#endif
 
 #include <QAction>
 #include <QApplication>
@@ -35,6 +40,11 @@ bool filled(const QMainWindow &window)
     return window.findChild<QAction *>(pressed)->isEnabled()
            && window.statusBar()->currentMessage().trimmed() == QStringLiteral("Данные прочитаны");
 }
+
+bool finish(QMainWindow &, const QString &)
+{
+    return true;
+}
 #else
 const char pressed[] = "actionEnablePoll";
 const char fileName[] = "console.png";
@@ -52,6 +62,18 @@ bool filled(const QMainWindow &window)
     }
     return window.findChild<QTableWidget *>(QStringLiteral("tableAlarmCurrent"))->rowCount() >= 2
            && lit >= 2;
+}
+
+bool finish(QMainWindow &window, const QString &folder)
+{
+    auto *panel = window.findChild<AcknowledgementPanel *>();
+    panel->acknowledgeRow(0);
+    QString error;
+    const QString path = folder + QStringLiteral("/shift-report.pdf");
+    const int pages = ShiftReportDocument(panel->report(panel->duty().shiftStart(), QDateTime::currentDateTime()))
+                          .writePdf(path, &error);
+    err() << "report " << path << ": " << pages << " pages " << error << Qt::endl;
+    return pages > 0;
 }
 #endif
 
@@ -84,7 +106,8 @@ int main(int argc, char *argv[])
             return;
         if (!done)
             err() << "screenshot: the window did not fill in time" << Qt::endl;
-        const bool saved = window.grab().save(output);
+        const bool finished = !done || finish(window, qEnvironmentVariable("TARVIK_SHOT_DIR"));
+        const bool saved = finished && window.grab().save(output);
         if (!saved)
             err() << "screenshot: cannot save " << output << Qt::endl;
         app.exit(done && saved ? 0 : 1);
