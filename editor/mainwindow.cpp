@@ -5,6 +5,7 @@
 #include "configfile.h"
 #include "configtables.h"
 #include "finishingdialog.h"
+#include "formarrangement.h"
 #include "mythread.h"
 #include "registermap.h"
 #include "settingsdialog.h"
@@ -62,6 +63,7 @@ MainWindow::MainWindow(QWidget *parent)
     buildItemLists();
     ui->setupUi(this);
     TextFit::useFormFont(this);
+    arrangement = std::make_unique<FormArrangement>(ui);
     ui->scrollArea->viewport()->installEventFilter(this);
     settingsDialog = new SettingsDialog(this);
 
@@ -171,6 +173,8 @@ void MainWindow::refreshAll()
     refreshPollingMode();
     refreshClock();
     fitForms();
+    // The valve box comes and goes with the polling mode, and the width with it.
+    arrangement->fitToView();
 }
 
 // Widths from the font the desktop gives, for what the form sized by hand:
@@ -209,8 +213,10 @@ void MainWindow::fitSensorsToView()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->scrollArea->viewport() && event->type() == QEvent::Resize)
+    if (watched == ui->scrollArea->viewport() && event->type() == QEvent::Resize) {
+        arrangement->fitToView();
         fitSensorsToView();
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -12,6 +12,7 @@
 
 class ConfigTables;
 class FinishingDialog;
+class FormArrangement;
 class MyThread;
 class QAction;
 class QProgressBar;
@@ -178,6 +179,7 @@ private:
     Ui::MainWindow *ui;
     ConfigImage image;
     std::unique_ptr<ConfigTables> tables;
+    std::unique_ptr<FormArrangement> arrangement;
     SettingsDialog *settingsDialog = nullptr;
     QTimer *timer = nullptr;
     MyThread *worker = nullptr;

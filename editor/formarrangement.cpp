@@ -1,0 +1,70 @@
+#include "formarrangement.h"
+#include "ui_mainwindow.h"
+
+#include <QScrollBar>
+
+namespace {
+
+// What a layout gives the widget at least: its set minimum or its contents'.
+int leastWidth(const QWidget *widget)
+{
+    return qMax(widget->minimumWidth(), widget->minimumSizeHint().width());
+}
+
+} // namespace
+
+FormArrangement::FormArrangement(Ui::MainWindow *form)
+    : area(form->scrollArea)
+    , grid(form->gridLayout)
+    , mode(form->groupBox_5)
+    , clock(form->groupBox)
+    , relays(form->groupBox_2)
+    , phones(form->groupBox_3)
+    , inputs(form->groupBox_6)
+    , valves(form->groupBox_8)
+    , sensors(form->groupBox_7)
+{
+}
+
+int FormArrangement::wideWidth() const
+{
+    const int spacing = grid->horizontalSpacing();
+    const QMargins margins = grid->contentsMargins();
+    const int left = qMax(qMax(leastWidth(mode), leastWidth(clock)) + spacing + leastWidth(relays),
+                          leastWidth(phones));
+    const int top = left + spacing + leastWidth(inputs) + spacing + leastWidth(valves);
+    return margins.left() + qMax(top, leastWidth(sensors)) + margins.right();
+}
+
+// The vertical scroll bar's room is always set aside, so that the bar coming
+// and going with the height never flips the arrangement back and forth.
+int FormArrangement::availableWidth() const
+{
+    const int bar = area->verticalScrollBar()->sizeHint().width();
+    return area->width() - 2 * area->frameWidth() - bar;
+}
+
+bool FormArrangement::fitToView()
+{
+    const bool wanted = wideWidth() > availableWidth();
+    if (wanted == narrow)
+        return false;
+    place(wanted);
+    return true;
+}
+
+void FormArrangement::place(bool narrowForm)
+{
+    narrow = narrowForm;
+    for (QWidget *group : {valves, phones, sensors})
+        grid->removeWidget(group);
+    if (narrow) {
+        grid->addWidget(phones, 2, 0, 2, 2);
+        grid->addWidget(valves, 3, 2, 1, 1);
+        grid->addWidget(sensors, 4, 0, 1, 4);
+    } else {
+        grid->addWidget(phones, 2, 0, 1, 2);
+        grid->addWidget(valves, 0, 3, 3, 1);
+        grid->addWidget(sensors, 3, 0, 1, 4);
+    }
+}
