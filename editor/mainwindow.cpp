@@ -6,22 +6,29 @@
 #include "configtables.h"
 #include "finishingdialog.h"
 #include "formarrangement.h"
+#include "helpwindow.h"
 #include "mythread.h"
+#include "recentfilesmenu.h"
 #include "registermap.h"
 #include "settingsdialog.h"
+#include "shortcuttips.h"
 #include "startupfile.h"
 #include "textfit.h"
+#include "windowstate.h"
 
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QTime>
 #include <QTimer>
+#include <QToolButton>
 
 // The pictures live in a static library: without an explicit registration the
 // linker drops them. Outside any namespace, as Q_INIT_RESOURCE requires.
@@ -80,16 +87,20 @@ MainWindow::MainWindow(QWidget *parent)
     setInitialSelections();
     installPhoneValidator();
     connectFileActions();
+    setUpKeys();
     connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
-    // A desktop without a window manager to maximise it would keep the
-    // form's own size, taller than a 768-line screen, status bar out of sight.
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        resize(size().boundedTo(screen->availableGeometry().size()));
-    showMaximized();
+    setAcceptDrops(true);
+    windowState = new WindowState(this, QStringLiteral("editor"));
+    if (windowState->restore())
+        show();
+    else
+        showFirstTime();
 
     const QString startupName = StartupFile::existingName();
-    if (!startupName.isEmpty() && loadFrom(startupName, true))
+    if (!startupName.isEmpty() && loadFrom(startupName, true)) {
         fileName = startupName;
+        recentMenu->add(startupName);
+    }
 
     createProgressBar();
     modified = false;
@@ -146,6 +157,36 @@ void MainWindow::connectFileActions()
     connect(ui->actionOpenFile, &QAction::triggered, this, &MainWindow::OpenFile);
     connect(ui->actionSaveFile, &QAction::triggered, this, &MainWindow::SaveFile);
     connect(ui->actionSaveFileAll, &QAction::triggered, this, &MainWindow::SaveAlFile);
+}
+
+// A desktop without a window manager to maximise it would keep the form's
+// own size, taller than a 768-line screen, status bar out of sight.
+void MainWindow::showFirstTime()
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        resize(size().boundedTo(screen->availableGeometry().size()));
+    showMaximized();
+}
+
+// The desktop's own keys for the file commands (Save As has none on
+// Windows), F5 for Read and F1 for the guide; the tool bar's tips name them.
+void MainWindow::setUpKeys()
+{
+    ui->actionNewFile->setShortcuts(QKeySequence::New);
+    ui->actionOpenFile->setShortcuts(QKeySequence::Open);
+    ui->actionSaveFile->setShortcuts(QKeySequence::Save);
+    const QList<QKeySequence> saveAs = QKeySequence::keyBindings(QKeySequence::SaveAs);
+    ui->actionSaveFileAll->setShortcuts(
+        saveAs.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)} : saveAs);
+    ui->actionRead->setShortcut(QKeySequence(Qt::Key_F5));
+    HelpWindow::addTo(this, ui->mainToolBar);
+
+    recentMenu = new RecentFilesMenu(this);
+    connect(recentMenu, &RecentFilesMenu::chosen, this, &MainWindow::openPath);
+    ui->actionOpenFile->setMenu(recentMenu);
+    if (auto *button = qobject_cast<QToolButton *>(ui->mainToolBar->widgetForAction(ui->actionOpenFile)))
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    ShortcutTips::install(ui->mainToolBar);
 }
 
 void MainWindow::createProgressBar()
@@ -591,11 +632,58 @@ void MainWindow::OpenFile()
     if (!confirmDiscard())
         return;
     const QString chosen = askOpenFileName();
-    if (chosen.isEmpty() || !loadFrom(chosen, false))
-        return;
+    if (!chosen.isEmpty())
+        openChosen(chosen);
+}
+
+bool MainWindow::openPath(const QString &path)
+{
+    return confirmDiscard() && openChosen(path);
+}
+
+bool MainWindow::openChosen(const QString &path)
+{
+    if (!loadFrom(path, false))
+        return false;
     ++documentCount;
-    fileName = chosen;
+    fileName = path;
     modified = false;
+    recentMenu->add(path);
+    return true;
+}
+
+namespace {
+
+// The first local .vlr file among the dropped ones.
+QString droppedFile(const QMimeData *data)
+{
+    if (!data)
+        return QString();
+    const auto urls = data->urls();
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile() && url.toLocalFile().endsWith(QLatin1String(".vlr"), Qt::CaseInsensitive))
+            return url.toLocalFile();
+    }
+    return QString();
+}
+
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// Opened once the drop is over, so the save prompt does not hold the
+// file manager's drag in the middle.
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    QTimer::singleShot(0, this, [this, path] { openPath(path); });
 }
 
 void MainWindow::SaveFile()
@@ -687,6 +775,7 @@ bool MainWindow::saveTo(const QString &path)
     }
     fileName = path;
     modified = false;
+    recentMenu->add(path);
     return true;
 }
 

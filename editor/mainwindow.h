@@ -13,6 +13,8 @@
 class ConfigTables;
 class FinishingDialog;
 class FormArrangement;
+class RecentFilesMenu;
+class WindowState;
 class MyThread;
 class QAction;
 class QProgressBar;
@@ -57,6 +59,10 @@ public:
     void refreshAll();
     void gatherAll();
 
+    // Opens the file as Open does, after asking to save a modified one.
+    bool openPath(const QString &path);
+    RecentFilesMenu *recentFilesMenu() const { return recentMenu; }
+
     // The last comparison shown, or null before the first one.
     CompareDialog *compareDialog() const { return comparison; }
 
@@ -75,6 +81,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     // Seams for the tests: an empty name means the dialog was cancelled.
@@ -148,6 +156,8 @@ private:
     void fitForms();
     void fitSensorsToView();
     void connectFileActions();
+    void setUpKeys();
+    void showFirstTime();
     void createProgressBar();
 
     void refreshPhones();
@@ -172,6 +182,7 @@ private:
     bool saveDocument();
     bool saveDocumentAs();
     bool saveTo(const QString &path);
+    bool openChosen(const QString &path);
     bool loadFrom(const QString &path, bool quiet);
     void showCritical(const QString &text);
     void showComparison(CompareDialog::Source source, const ConfigImage &other);
@@ -180,6 +191,8 @@ private:
     ConfigImage image;
     std::unique_ptr<ConfigTables> tables;
     std::unique_ptr<FormArrangement> arrangement;
+    RecentFilesMenu *recentMenu = nullptr;
+    WindowState *windowState = nullptr;
     SettingsDialog *settingsDialog = nullptr;
     QTimer *timer = nullptr;
     MyThread *worker = nullptr;
