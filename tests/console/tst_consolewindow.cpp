@@ -170,11 +170,13 @@ void TestConsoleWindow::shell()
         QCOMPARE(QImage(resource.fileName()).size(), QSize(picture.second, picture.second));
     }
 
-    // The tool bar in order with the first five pictures; Exit, the sixth, is not on it.
+    // The tool bar in order with the first five pictures, then "Справка";
+    // Exit, the sixth picture, is not on it.
     const QStringList tips{"Начать опрос", "Завершить опрос", "Настройка", "Сброс текущих событий",
                            "Отключить звук", "Выход"};
     QList<QAction *> actions = c->findChild<QToolBar *>()->actions();
-    QCOMPARE(actions.size(), 5);
+    QCOMPARE(actions.size(), 6);
+    QCOMPARE(actions.takeLast()->objectName(), QStringLiteral("actionHelp"));
     actions << c.action("actionExit");
     for (int i = 0; i < tips.size(); ++i) {
         QCOMPARE(actions[i]->toolTip(), tips[i]);
