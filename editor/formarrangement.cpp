@@ -1,6 +1,8 @@
 #include "formarrangement.h"
 #include "ui_mainwindow.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QScrollBar>
 
 namespace {
@@ -67,4 +69,35 @@ void FormArrangement::place(bool narrowForm)
         grid->addWidget(valves, 0, 3, 3, 1);
         grid->addWidget(sensors, 3, 0, 1, 4);
     }
+}
+
+// Widgets that take the keyboard, in the order the form creates them, which
+// is row by row; the line edits inside spin and combo boxes are theirs.
+QList<QWidget *> FormArrangement::focusStops(const QWidget *group)
+{
+    QList<QWidget *> stops;
+    const auto children = group->findChildren<QWidget *>();
+    for (QWidget *child : children) {
+        QWidget *parent = child->parentWidget();
+        const bool inner = qobject_cast<QAbstractSpinBox *>(parent) || qobject_cast<QComboBox *>(parent)
+                || qobject_cast<QAbstractItemView *>(parent) || qobject_cast<QAbstractScrollArea *>(parent);
+        // A combo box's drop-down is a window of its own.
+        if (!inner && child->window() == group->window() && (child->focusPolicy() & Qt::TabFocus))
+            stops << child;
+    }
+    return stops;
+}
+
+void FormArrangement::applyTabOrder()
+{
+    QList<QWidget *> order;
+    for (const QWidget *group : {mode, clock, relays, phones, inputs, valves, sensors})
+        order << focusStops(group);
+    // Tab leaves a table for the next control; the arrows move between cells.
+    for (QWidget *stop : qAsConst(order)) {
+        if (auto *table = qobject_cast<QAbstractItemView *>(stop))
+            table->setTabKeyNavigation(false);
+    }
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }

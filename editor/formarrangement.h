@@ -1,7 +1,7 @@
 #ifndef FORMARRANGEMENT_H
 #define FORMARRANGEMENT_H
 
-#include <QtGlobal>
+#include <QList>
 
 class QGridLayout;
 class QScrollArea;
@@ -26,6 +26,12 @@ public:
     bool isNarrow() const { return narrow; }
     // Least width the wide arrangement needs, from the groups' own minimums.
     int wideWidth() const;
+
+    // Tab goes through the groups as one reads the form: the left column
+    // (mode, clock, relays, GSM), the inputs, the valves, the sensors; inside
+    // a group row by row. The same in both arrangements. Tab leaves tables.
+    void applyTabOrder();
+    static QList<QWidget *> focusStops(const QWidget *group);
 
 private:
     void place(bool narrowForm);

@@ -71,6 +71,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     TextFit::useFormFont(this);
     arrangement = std::make_unique<FormArrangement>(ui);
+    arrangement->applyTabOrder();
     ui->scrollArea->viewport()->installEventFilter(this);
     settingsDialog = new SettingsDialog(this);
 

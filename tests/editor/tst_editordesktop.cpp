@@ -107,6 +107,47 @@ private slots:
         QCOMPARE(write.count(), 0);
     }
 
+    // Tab from the first control visits the groups as the form reads, each
+    // once, leaving every table at once.
+    void tabFollowsReadingOrder()
+    {
+        MainWindow window;
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        const QStringList groups{"groupBox_5", "groupBox", "groupBox_2", "groupBox_3",
+                                 "groupBox_6", "groupBox_8", "groupBox_7"};
+        const auto groupOf = [&](const QWidget *widget) {
+            for (; widget; widget = widget->parentWidget()) {
+                if (groups.contains(widget->objectName()))
+                    return groups.indexOf(widget->objectName());
+            }
+            return -1;
+        };
+        QWidget *first = child(window, "radioButtonModeNoAdr");
+        first->setFocus();
+        QStringList visited;
+        int group = 0;
+        for (int presses = 0; presses < 200; ++presses) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget *now = QApplication::focusWidget();
+            if (now == first || groupOf(now) < 0)
+                break; // past the form
+            // Tab steps through a date's day, month and year first.
+            if (visited.isEmpty() || visited.last() != now->objectName())
+                visited << now->objectName();
+            const int at = groupOf(now);
+            QVERIFY2(at >= group, qPrintable(visited.join(' ')));
+            group = at;
+        }
+        QCOMPARE(group, groups.size() - 1);
+        QCOMPARE(visited.mid(0, 6), QStringList({"dateEdit", "timeEdit", "checkBox", "comboBoxRelay1",
+                                                 "comboBoxRelay2", "comboBoxRelay3"}));
+        QCOMPARE(visited.count("tableDiscreteInput"), 1);
+        QVERIFY(visited.indexOf("lineEdit_6") < visited.indexOf("tableDiscreteInput"));
+        QVERIFY(visited.indexOf("comboBoxDiscreteInputDelay") < visited.indexOf("tableValve"));
+        QVERIFY(visited.indexOf("tableSensorThres1") < visited.indexOf("tableSensorFire"));
+    }
+
     // Newest first, each file once, eight at most; kept for the next run.
     void recentFilesListOrderAndLimit()
     {
