@@ -60,6 +60,9 @@ void FormArrangement::place(bool narrowForm)
     narrow = narrowForm;
     for (QWidget *group : {valves, phones, sensors})
         grid->removeWidget(group);
+    // Narrow, the inputs take two thirds of the height the two tables share.
+    grid->setRowStretch(2, narrow ? 2 : 0);
+    grid->setRowStretch(3, narrow ? 1 : 0);
     if (narrow) {
         grid->addWidget(phones, 2, 0, 2, 2);
         grid->addWidget(valves, 3, 2, 1, 1);

@@ -91,8 +91,8 @@ MainWindow::MainWindow(QWidget *parent)
     setUpKeys();
     connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
     setAcceptDrops(true);
-    windowState = new WindowState(this, QStringLiteral("editor"));
-    if (windowState->restore())
+    placeKeeper = new WindowState(this, QStringLiteral("editor"));
+    if (placeKeeper->restore())
         show();
     else
         showFirstTime();

@@ -192,7 +192,7 @@ private:
     std::unique_ptr<ConfigTables> tables;
     std::unique_ptr<FormArrangement> arrangement;
     RecentFilesMenu *recentMenu = nullptr;
-    WindowState *windowState = nullptr;
+    WindowState *placeKeeper = nullptr;
     SettingsDialog *settingsDialog = nullptr;
     QTimer *timer = nullptr;
     MyThread *worker = nullptr;

@@ -9,6 +9,7 @@
 #include "startupfile.h"
 #include "testfiles.h"
 #include "testwidgets.h"
+#include "translations.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -105,6 +106,17 @@ private slots:
         QSignalSpy write(child<QAction>(window, "actionWrite"), &QAction::triggered);
         QTest::keySequence(&window, QKeySequence("Shift+F5"));
         QCOMPARE(write.count(), 0);
+    }
+
+    // As the program starts: Russian dates in the clock group.
+    void dateReadsTheRussianWay()
+    {
+        Translations::install(qApp);
+        MainWindow window;
+        child<QCheckBox>(window, "checkBox")->setChecked(false); // stop following the clock
+        auto *date = child<QDateEdit>(window, "dateEdit");
+        date->setDate(QDate(2026, 12, 7));
+        QCOMPARE(date->text(), QStringLiteral("07.12.2026"));
     }
 
     // Tab from the first control visits the groups as the form reads, each

@@ -1,8 +1,9 @@
 // Stands in for TarvikEditor or TarvikScada in the demo (scripts/screenshots.sh):
 // builds the real main window, presses Read or EnablePoll as a user would, waits
-// for the window to fill, then saves it as editor.png or console.png in
-// $TARVIK_SHOT_DIR.
+// for the window to fill, then saves it as editor.png or console.png (or
+// $TARVIK_SHOT_NAME) in $TARVIK_SHOT_DIR.
 #include "mainwindow.h"
+#include "translations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,8 +61,9 @@ bool filled(const QMainWindow &window)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    Translations::install(&app);
     const QString output = qEnvironmentVariable("TARVIK_SHOT_DIR") + QLatin1Char('/')
-                           + QLatin1String(fileName);
+                           + qEnvironmentVariable("TARVIK_SHOT_NAME", QLatin1String(fileName));
     MainWindow window;
     window.show();
     // No window manager runs under Xvfb: give the window what a maximised or a
