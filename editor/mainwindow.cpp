@@ -4,6 +4,7 @@
 #include "configdiff.h"
 #include "configfile.h"
 #include "configtables.h"
+#include "filedrop.h"
 #include "finishingdialog.h"
 #include "formarrangement.h"
 #include "helpwindow.h"
@@ -19,10 +20,8 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -90,7 +89,8 @@ MainWindow::MainWindow(QWidget *parent)
     connectFileActions();
     setUpKeys();
     connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
-    setAcceptDrops(true);
+    connect(new FileDrop(this, QStringLiteral(".vlr")), &FileDrop::dropped, this,
+            &MainWindow::openPath, Qt::QueuedConnection);
     placeKeeper = new WindowState(this, QStringLiteral("editor"));
     if (placeKeeper->restore())
         show();
@@ -653,39 +653,6 @@ bool MainWindow::openChosen(const QString &path)
     return true;
 }
 
-namespace {
-
-// The first local .vlr file among the dropped ones.
-QString droppedFile(const QMimeData *data)
-{
-    if (!data)
-        return QString();
-    const auto urls = data->urls();
-    for (const QUrl &url : urls) {
-        if (url.isLocalFile() && url.toLocalFile().endsWith(QLatin1String(".vlr"), Qt::CaseInsensitive))
-            return url.toLocalFile();
-    }
-    return QString();
-}
-
-} // namespace
-
-void MainWindow::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (!droppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-// Opened once the drop is over, so the save prompt does not hold the
-// file manager's drag in the middle.
-void MainWindow::dropEvent(QDropEvent *event)
-{
-    const QString path = droppedFile(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    QTimer::singleShot(0, this, [this, path] { openPath(path); });
-}
 
 void MainWindow::SaveFile()
 {

@@ -81,8 +81,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     // Seams for the tests: an empty name means the dialog was cancelled.
