@@ -53,11 +53,17 @@ bool WindowState::restore()
         if (tab >= 0 && tab < tabs->count())
             tabs->setCurrentIndex(tab);
     }
-    if (onSomeScreen(geometry)) {
-        window->setGeometry(geometry);
-    } else if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        window->resize(geometry.size().boundedTo(screen->availableGeometry().size()));
-    }
+    const bool placed = onSomeScreen(geometry);
+    const QScreen *screen = placed ? QGuiApplication::screenAt(geometry.center()) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    // A screen smaller than the one the window was left on.
+    const QSize size = screen ? geometry.size().boundedTo(screen->availableGeometry().size())
+                              : geometry.size();
+    if (placed)
+        window->setGeometry(QRect(geometry.topLeft(), size));
+    else
+        window->resize(size);
     if (store.value(key("maximized")).toBool())
         window->setWindowState(window->windowState() | Qt::WindowMaximized);
     return true;

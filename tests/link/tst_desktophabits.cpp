@@ -101,6 +101,16 @@ private slots:
         QVERIFY(WindowState::onSomeScreen(screen.adjusted(100, 100, -100, -100)));
     }
 
+    // Left on a larger screen than the present one: kept within this one.
+    void largerThanTheScreenIsBounded()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        store().setValue("test/geometry", QRect(screen.topLeft(), screen.size() * 2));
+        TabbedWindow window;
+        QVERIFY(window.state->restore());
+        QCOMPARE(window.window.geometry(), screen);
+    }
+
     // The button's tip names the key; the action's own tip stays as it was,
     // also when the window changes it later.
     void toolTipsNameTheirKeys()
