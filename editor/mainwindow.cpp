@@ -87,7 +87,7 @@ MainWindow::MainWindow(QWidget *parent)
     setInitialSelections();
     installPhoneValidator();
     connectFileActions();
-    setUpKeys();
+    setUpToolBar();
     connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
     connect(new FileDrop(this, QStringLiteral(".vlr")), &FileDrop::dropped, this,
             &MainWindow::openPath, Qt::QueuedConnection);
@@ -170,8 +170,9 @@ void MainWindow::showFirstTime()
 }
 
 // The desktop's own keys for the file commands (Save As has none on
-// Windows), F5 for Read and F1 for the guide; the tool bar's tips name them.
-void MainWindow::setUpKeys()
+// Windows), F5 for Read, F1 for the guide, named in the tool bar's tips; the
+// recent files under Open's arrow.
+void MainWindow::setUpToolBar()
 {
     ui->actionNewFile->setShortcuts(QKeySequence::New);
     ui->actionOpenFile->setShortcuts(QKeySequence::Open);

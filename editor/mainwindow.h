@@ -154,7 +154,7 @@ private:
     void fitForms();
     void fitSensorsToView();
     void connectFileActions();
-    void setUpKeys();
+    void setUpToolBar();
     void showFirstTime();
     void createProgressBar();
 

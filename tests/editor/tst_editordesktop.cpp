@@ -173,8 +173,10 @@ private slots:
         QCOMPARE(recent.paths(), expected);
         QCOMPARE(RecentFiles().paths(), expected);
         // A relative name is kept as the absolute one it meant.
+        const QString before = QDir::currentPath();
         QDir::setCurrent(dir->path());
         recent.add("f3.vlr");
+        QDir::setCurrent(before);
         QCOMPARE(RecentFiles().paths().first(), path("f3.vlr"));
         QCOMPARE(RecentFiles().paths().count(path("f3.vlr")), 1);
     }
