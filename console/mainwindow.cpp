@@ -4,12 +4,15 @@
 #include "acknowledgementpanel.h"
 #include "eventrow.h"
 #include "eventtablemenu.h"
+#include "helpwindow.h"
 #include "journal.h"
 #include "journalview.h"
 #include "mediaalarmsound.h"
 #include "mythread.h"
 #include "settingsdialog.h"
+#include "shortcuttips.h"
 #include "textfit.h"
+#include "windowstate.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -69,6 +72,10 @@ MainWindow::MainWindow(QWidget *parent)
     setAlarmSound(new MediaAlarmSound);
 
     createJournal();
+
+    HelpWindow::addTo(this, ui->mainToolBar);
+    ShortcutTips::install(ui->mainToolBar);
+    (new WindowState(this, QStringLiteral("console"), ui->tabSelect))->restore();
 
     // However the application ends, the worker is stopped before the window
     // and its thread object go away.

@@ -115,8 +115,10 @@ void prepare(QTableWidget *table, const QStringList &headers, const QList<QStrin
     ConfigTables::setupTable(table);
     table->setColumnCount(headers.size());
     table->setHorizontalHeaderLabels(headers);
-    for (int column = 0; column < texts.size(); ++column)
+    for (int column = 0; column < texts.size(); ++column) {
+        TextFit::wrapCaption(table, column, texts.at(column));
         TextFit::fitColumn(table, column, texts.at(column));
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "startupfile.h"
+#include "translations.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
         StartupFile::setName(StartupFile::fromArgument(argv[1]));
 
     QApplication app(argc, argv);
+    Translations::install(&app);
     MainWindow window;
     window.show();
     return app.exec();

@@ -4,12 +4,18 @@
 #include "configdiff.h"
 #include "configfile.h"
 #include "configtables.h"
+#include "filedrop.h"
 #include "finishingdialog.h"
+#include "formarrangement.h"
+#include "helpwindow.h"
 #include "mythread.h"
+#include "recentfilesmenu.h"
 #include "registermap.h"
 #include "settingsdialog.h"
+#include "shortcuttips.h"
 #include "startupfile.h"
 #include "textfit.h"
+#include "windowstate.h"
 
 #include <QCloseEvent>
 #include <QDate>
@@ -21,6 +27,7 @@
 #include <QScreen>
 #include <QTime>
 #include <QTimer>
+#include <QToolButton>
 
 // The pictures live in a static library: without an explicit registration the
 // linker drops them. Outside any namespace, as Q_INIT_RESOURCE requires.
@@ -62,6 +69,8 @@ MainWindow::MainWindow(QWidget *parent)
     buildItemLists();
     ui->setupUi(this);
     TextFit::useFormFont(this);
+    arrangement = std::make_unique<FormArrangement>(ui);
+    arrangement->applyTabOrder();
     ui->scrollArea->viewport()->installEventFilter(this);
     settingsDialog = new SettingsDialog(this);
 
@@ -78,16 +87,21 @@ MainWindow::MainWindow(QWidget *parent)
     setInitialSelections();
     installPhoneValidator();
     connectFileActions();
+    setUpToolBar();
     connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
-    // A desktop without a window manager to maximise it would keep the
-    // form's own size, taller than a 768-line screen, status bar out of sight.
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        resize(size().boundedTo(screen->availableGeometry().size()));
-    showMaximized();
+    connect(new FileDrop(this, QStringLiteral(".vlr")), &FileDrop::dropped, this,
+            &MainWindow::openPath, Qt::QueuedConnection);
+    placeKeeper = new WindowState(this, QStringLiteral("editor"));
+    if (placeKeeper->restore())
+        show();
+    else
+        showFirstTime();
 
     const QString startupName = StartupFile::existingName();
-    if (!startupName.isEmpty() && loadFrom(startupName, true))
+    if (!startupName.isEmpty() && loadFrom(startupName, true)) {
         fileName = startupName;
+        recentMenu->add(startupName);
+    }
 
     createProgressBar();
     modified = false;
@@ -146,6 +160,37 @@ void MainWindow::connectFileActions()
     connect(ui->actionSaveFileAll, &QAction::triggered, this, &MainWindow::SaveAlFile);
 }
 
+// A desktop without a window manager to maximise it would keep the form's
+// own size, taller than a 768-line screen, status bar out of sight.
+void MainWindow::showFirstTime()
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        resize(size().boundedTo(screen->availableGeometry().size()));
+    showMaximized();
+}
+
+// The desktop's own keys for the file commands (Save As has none on
+// Windows), F5 for Read, F1 for the guide, named in the tool bar's tips; the
+// recent files under Open's arrow.
+void MainWindow::setUpToolBar()
+{
+    ui->actionNewFile->setShortcuts(QKeySequence::New);
+    ui->actionOpenFile->setShortcuts(QKeySequence::Open);
+    ui->actionSaveFile->setShortcuts(QKeySequence::Save);
+    const QList<QKeySequence> saveAs = QKeySequence::keyBindings(QKeySequence::SaveAs);
+    ui->actionSaveFileAll->setShortcuts(
+        saveAs.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)} : saveAs);
+    ui->actionRead->setShortcut(QKeySequence(Qt::Key_F5));
+    HelpWindow::addTo(this, ui->mainToolBar);
+
+    recentMenu = new RecentFilesMenu(this);
+    connect(recentMenu, &RecentFilesMenu::chosen, this, &MainWindow::openPath);
+    ui->actionOpenFile->setMenu(recentMenu);
+    if (auto *button = qobject_cast<QToolButton *>(ui->mainToolBar->widgetForAction(ui->actionOpenFile)))
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    ShortcutTips::install(ui->mainToolBar);
+}
+
 void MainWindow::createProgressBar()
 {
     progressBar = new QProgressBar(this);
@@ -171,6 +216,8 @@ void MainWindow::refreshAll()
     refreshPollingMode();
     refreshClock();
     fitForms();
+    // The valve box comes and goes with the polling mode, and the width with it.
+    arrangement->fitToView();
 }
 
 // Widths from the font the desktop gives, for what the form sized by hand:
@@ -209,8 +256,10 @@ void MainWindow::fitSensorsToView()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->scrollArea->viewport() && event->type() == QEvent::Resize)
+    if (watched == ui->scrollArea->viewport() && event->type() == QEvent::Resize) {
+        arrangement->fitToView();
         fitSensorsToView();
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -585,12 +634,26 @@ void MainWindow::OpenFile()
     if (!confirmDiscard())
         return;
     const QString chosen = askOpenFileName();
-    if (chosen.isEmpty() || !loadFrom(chosen, false))
-        return;
-    ++documentCount;
-    fileName = chosen;
-    modified = false;
+    if (!chosen.isEmpty())
+        openChosen(chosen);
 }
+
+bool MainWindow::openPath(const QString &path)
+{
+    return confirmDiscard() && openChosen(path);
+}
+
+bool MainWindow::openChosen(const QString &path)
+{
+    if (!loadFrom(path, false))
+        return false;
+    ++documentCount;
+    fileName = path;
+    modified = false;
+    recentMenu->add(path);
+    return true;
+}
+
 
 void MainWindow::SaveFile()
 {
@@ -681,6 +744,7 @@ bool MainWindow::saveTo(const QString &path)
     }
     fileName = path;
     modified = false;
+    recentMenu->add(path);
     return true;
 }
 

@@ -12,6 +12,9 @@
 
 class ConfigTables;
 class FinishingDialog;
+class FormArrangement;
+class RecentFilesMenu;
+class WindowState;
 class MyThread;
 class QAction;
 class QProgressBar;
@@ -55,6 +58,10 @@ public:
     // Image to every table and form, and back.
     void refreshAll();
     void gatherAll();
+
+    // Opens the file as Open does, after asking to save a modified one.
+    bool openPath(const QString &path);
+    RecentFilesMenu *recentFilesMenu() const { return recentMenu; }
 
     // The last comparison shown, or null before the first one.
     CompareDialog *compareDialog() const { return comparison; }
@@ -147,6 +154,8 @@ private:
     void fitForms();
     void fitSensorsToView();
     void connectFileActions();
+    void setUpToolBar();
+    void showFirstTime();
     void createProgressBar();
 
     void refreshPhones();
@@ -171,6 +180,7 @@ private:
     bool saveDocument();
     bool saveDocumentAs();
     bool saveTo(const QString &path);
+    bool openChosen(const QString &path);
     bool loadFrom(const QString &path, bool quiet);
     void showCritical(const QString &text);
     void showComparison(CompareDialog::Source source, const ConfigImage &other);
@@ -178,6 +188,9 @@ private:
     Ui::MainWindow *ui;
     ConfigImage image;
     std::unique_ptr<ConfigTables> tables;
+    std::unique_ptr<FormArrangement> arrangement;
+    RecentFilesMenu *recentMenu = nullptr;
+    WindowState *placeKeeper = nullptr;
     SettingsDialog *settingsDialog = nullptr;
     QTimer *timer = nullptr;
     MyThread *worker = nullptr;

@@ -14,6 +14,10 @@ namespace {
 
 // QLineEdit keeps this many pixels between its frame and its text on each side.
 constexpr int LineEditTextMargin = 2;
+// The widths fitColumn() gave, kept on the table.
+const char FittedWidths[] = "tarvikFittedWidths";
+// A second header line is worth it only when it saves at least this much.
+constexpr int MinimumGain = 8;
 
 int trailingSpaces(const QString &text)
 {
@@ -69,10 +73,40 @@ int TextFit::headerWidth(const QHeaderView *header, int section)
 {
     const QString text = header->model()->headerData(section, header->orientation()).toString();
     const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
-    int width = visibleWidth(header->fontMetrics(), text) + 2 * margin;
+    int width = widestText(header->fontMetrics(), text.split(QLatin1Char('\n'))) + 2 * margin;
     if (header->isSortIndicatorShown() && header->sortIndicatorSection() == section)
         width += header->sizeHint().height() / 2 + 2 * margin;
     return width;
+}
+
+// Breaks at the space that leaves the wider line narrowest, when the caption
+// is clearly wider than the column's widest text.
+QString TextFit::twoLineCaption(const QFontMetrics &metrics, const QString &caption, int valueWidth)
+{
+    QString best = caption;
+    int bestWidth = metrics.horizontalAdvance(caption);
+    if (bestWidth <= valueWidth + MinimumGain)
+        return caption;
+    for (int at = caption.indexOf(QLatin1Char(' ')); at > 0; at = caption.indexOf(QLatin1Char(' '), at + 1)) {
+        const int width = qMax(metrics.horizontalAdvance(caption.left(at)),
+                               metrics.horizontalAdvance(caption.mid(at + 1)));
+        if (width < bestWidth) {
+            bestWidth = width;
+            best = caption.left(at) + QLatin1Char('\n') + caption.mid(at + 1);
+        }
+    }
+    return best;
+}
+
+void TextFit::wrapCaption(QTableView *table, int column, const QStringList &texts)
+{
+    QAbstractItemModel *model = table->model();
+    const QString caption = model->headerData(column, Qt::Horizontal).toString();
+    int valueWidth = 0;
+    for (const QString &text : texts)
+        valueWidth = qMax(valueWidth, cellWidth(table, text));
+    const QFontMetrics metrics = table->horizontalHeader()->fontMetrics();
+    model->setHeaderData(column, Qt::Horizontal, twoLineCaption(metrics, caption, valueWidth));
 }
 
 void TextFit::fitColumn(QTableView *table, int column, const QStringList &texts)
@@ -81,6 +115,11 @@ void TextFit::fitColumn(QTableView *table, int column, const QStringList &texts)
     for (const QString &text : texts)
         width = qMax(width, cellWidth(table, text));
     table->setColumnWidth(column, width);
+    QVariantList fitted = table->property(FittedWidths).toList();
+    while (fitted.size() <= column)
+        fitted.append(0);
+    fitted[column] = width;
+    table->setProperty(FittedWidths, fitted);
 }
 
 void TextFit::fitLabel(QLabel *label)
@@ -145,7 +184,12 @@ int TextFit::tableWidth(const QTableView *table)
             + table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
     if (!table->verticalHeader()->isHidden())
         width += table->verticalHeader()->sizeHint().width();
-    for (int column = 0; column < table->model()->columnCount(); ++column)
-        width += table->columnWidth(column);
+    const QVariantList fitted = table->property(FittedWidths).toList();
+    for (int column = 0; column < table->model()->columnCount(); ++column) {
+        // A stretched last column is as wide as the table happens to be.
+        const bool stretched = column == table->model()->columnCount() - 1
+                && table->horizontalHeader()->stretchLastSection() && column < fitted.size();
+        width += stretched ? fitted.at(column).toInt() : table->columnWidth(column);
+    }
     return width;
 }

@@ -21,6 +21,9 @@ public:
     // asks for Arial at the desktop's size, which fontconfig gives as a font of
     // the same metrics (Liberation Sans) where one is installed.
     static void useFormFont(QWidget *window);
+    // A caption much wider than every text of its column goes on two lines.
+    static void wrapCaption(QTableView *table, int column, const QStringList &texts);
+    static QString twoLineCaption(const QFontMetrics &metrics, const QString &caption, int valueWidth);
     // Sets the column to the wider of its header and its widest possible text.
     static void fitColumn(QTableView *table, int column, const QStringList &texts);
     // Widens a label placed without a layout to its text.
@@ -38,7 +41,7 @@ public:
     static int visibleWidth(const QFontMetrics &metrics, const QString &text);
     // Room a cell of the table needs for the text.
     static int cellWidth(const QTableView *table, const QString &text);
-    // Room a section of the header needs for its caption.
+    // Room a section of the header needs for its caption (its widest line).
     static int headerWidth(const QHeaderView *header, int section);
 };
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a throw-away DESTDIR and checks the tree a package gets:
-# the programs, the alarm sound where the console looks for it, valid menu
+# the programs, the alarm sound where the console looks for it, the user guide
+# with its pictures, valid menu
 # entries, icons, and a .vlr file type that names the editor as its handler.
 # Usage: scripts/check-install.sh [build-dir] (default: build)
 set -euo pipefail
@@ -16,6 +17,11 @@ for program in TarvikEditor TarvikScada TarvikSim; do
     [ -x "$usr/bin/$program" ] || fail "bin/$program missing"
 done
 cmp -s images/Alarm.wav "$usr/share/tarvik/Alarm.wav" || fail "share/tarvik/Alarm.wav missing"
+guide=$usr/share/tarvik/guide
+cmp -s docs/guide.ru.md "$guide/guide.ru.md" || fail "share/tarvik/guide/guide.ru.md missing"
+for picture in $(grep -o '](\([^)]*\.png\))' docs/guide.ru.md | tr -d '()]'); do
+    [ -s "$guide/$picture" ] || fail "the guide's picture $picture is missing"
+done
 for size in 16 32 48 256; do
     [ -s "$usr/share/icons/hicolor/${size}x$size/apps/tarvik.png" ] || fail "${size}px icon missing"
 done

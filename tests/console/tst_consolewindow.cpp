@@ -179,14 +179,15 @@ void TestConsoleWindow::shell()
     }
 
     // The tool bar in order with the first five pictures; Exit, the sixth, is not on it.
-    // After them, apart, the guard's commands.
+    // After them, apart, the guard's commands, then "Справка".
     const QStringList tips{"Начать опрос", "Завершить опрос", "Настройка", "Сброс текущих событий",
                            "Отключить звук", "Выход"};
     QList<QAction *> actions = c->findChild<QToolBar *>()->actions();
-    QCOMPARE(actions.size(), 9);
+    QCOMPARE(actions.size(), 10);
     QVERIFY(actions[5]->isSeparator());
     QCOMPARE((QStringList{actions[6]->text(), actions[7]->text(), actions[8]->text()}),
              (QStringList{"Квитировать все", "Смена…", "Отчёт за смену…"}));
+    QCOMPARE(actions[9]->objectName(), QStringLiteral("actionHelp"));
     actions = actions.mid(0, 5);
     actions << c.action("actionExit");
     for (int i = 0; i < tips.size(); ++i) {

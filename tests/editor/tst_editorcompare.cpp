@@ -126,7 +126,8 @@ private slots:
                     for (int column = 1; column < view->columnCount(); ++column)
                         if (view->item(row, column)->flags() & Qt::ItemIsEditable)
                             add(rowName(view->item(row, 0)->text()) + ": "
-                                    + view->horizontalHeaderItem(column)->text(),
+                                    // a caption on two lines reads as one name
+                                    + view->horizontalHeaderItem(column)->text().replace('\n', ' '),
                                 view->item(row, column)->text());
             };
             addTable("tableDiscreteInput", [](const QString &label) { return "Дискретный вход " + label; });

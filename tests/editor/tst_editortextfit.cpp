@@ -13,17 +13,24 @@ class TestEditorTextFit : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { offscreenFont = QApplication::font(); }
+
+    // A desktop's 9 pt text at the common screen sizes, every group in sight;
+    // the larger offscreen default only has to show its texts whole.
     void textsShowWhole_data()
     {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<bool>("addressed");
-        for (const QSize size : { QSize(1366, 768), QSize(1920, 1080) }) {
+        QTest::addColumn<bool>("desktopFont");
+        for (const QSize size : { QSize(1280, 720), QSize(1366, 768), QSize(1920, 1080) }) {
             for (const bool addressed : { false, true }) {
                 QTest::addRow("%dx%d %s", size.width(), size.height(),
                               addressed ? "addressed" : "one line")
-                    << size << addressed;
+                    << size << addressed << true;
             }
         }
+        for (const QSize size : { QSize(1366, 768), QSize(1920, 1080) })
+            QTest::addRow("%dx%d large font", size.width(), size.height()) << size << true << false;
     }
 
     // Both polling modes: the tables and boxes take other lists in each.
@@ -31,6 +38,8 @@ private slots:
     {
         QFETCH(QSize, size);
         QFETCH(bool, addressed);
+        QFETCH(bool, desktopFont);
+        QApplication::setFont(desktopFont ? QFont("Arial", 9) : offscreenFont);
         MainWindow window;
         window.showNormal();
         window.setGeometry(QRect(QPoint(0, 0), size));
@@ -40,14 +49,29 @@ private slots:
         // The layouts settle over a few passes of the event loop.
         QStringList cuts;
         QTRY_VERIFY2((cuts = cutTexts(&window)).isEmpty(), qPrintable(cuts.join('\n')));
-        // Wide enough to show the valve table without scrolling sideways.
-        auto *valves = window.findChild<QTableWidget *>("tableValve");
-        if (size.width() >= 1920)
-            QVERIFY(!valves->horizontalScrollBar()->isVisible());
-        // The sensor row keeps to the visible width: "Пожар" needs no scrolling sideways.
-        auto *fire = window.findChild<QGroupBox *>("groupBox_17");
-        QWidget *view = window.findChild<QScrollArea *>("scrollArea")->viewport();
-        QTRY_VERIFY(fire->mapTo(view, QPoint(fire->width(), 0)).x() <= view->width());
+        if (!desktopFont)
+            return;
+        // Every group, the valve table whole, in sight without scrolling sideways.
+        auto *area = window.findChild<QScrollArea *>("scrollArea");
+        QTRY_VERIFY(!area->horizontalScrollBar()->isVisible());
+        QVERIFY(!window.findChild<QTableWidget *>("tableValve")->horizontalScrollBar()->isVisible());
+        QWidget *view = area->viewport();
+        for (QGroupBox *group : window.findChildren<QGroupBox *>()) {
+            if (!group->isVisible())
+                continue;
+            const QRect inView(group->mapTo(view, QPoint(0, 0)), group->size());
+            QVERIFY2(inView.left() >= 0 && inView.right() < view->width(),
+                     qPrintable(QStringLiteral("%1 spans x %2..%3 of %4").arg(group->objectName())
+                                    .arg(inView.left()).arg(inView.right()).arg(view->width())));
+            // Reached by the vertical scroll bar, if need be.
+            QVERIFY(inView.bottom() < area->widget()->height());
+        }
+        // Beside the inputs as drawn where there is room, under them where not.
+        const QWidget *inputs = window.findChild<QGroupBox *>("groupBox_6");
+        const QWidget *valves = window.findChild<QGroupBox *>("groupBox_8");
+        QCOMPARE(valves->x() > inputs->geometry().right(), size.width() >= 1920);
+        qInfo("%dx%d: form %dx%d in a %dx%d view", size.width(), size.height(),
+              area->widget()->width(), area->widget()->height(), view->width(), view->height());
     }
 
     // Every value a difference can show, beside the longest field name.
@@ -64,6 +88,9 @@ private slots:
         QStringList cuts;
         QTRY_VERIFY2((cuts = cutTexts(&dialog)).isEmpty(), qPrintable(cuts.join('\n')));
     }
+
+private:
+    QFont offscreenFont;
 };
 
 QTEST_MAIN(TestEditorTextFit)

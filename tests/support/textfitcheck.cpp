@@ -149,7 +149,13 @@ void checkTable(QTableView *table, QStringList *cuts)
             continue;
         const int width = table->columnWidth(column);
         const QString caption = table->model()->headerData(column, Qt::Horizontal).toString();
-        int captionNeed = header->fontMetrics().horizontalAdvance(visible(caption)) + 2 * margin;
+        const QStringList lines = caption.split(QLatin1Char('\n'));
+        int captionNeed = 0;
+        for (const QString &line : lines)
+            captionNeed = qMax(captionNeed, header->fontMetrics().horizontalAdvance(visible(line)));
+        captionNeed += 2 * margin;
+        noteCut(cuts, table, QStringLiteral("%1 lines of header").arg(lines.size()),
+                lines.size() * header->fontMetrics().height(), header->height());
         if (header->isSortIndicatorShown() && header->sortIndicatorSection() == column)
             captionNeed += header->height() / 2 + 2 * margin;
         noteCut(cuts, table, caption, captionNeed, width);

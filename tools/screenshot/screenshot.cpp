@@ -1,9 +1,11 @@
 // Stands in for TarvikEditor or TarvikScada in the demo (scripts/screenshots.sh):
 // builds the real main window, presses Read or EnablePoll as a user would, waits
-// for the window to fill, then saves it as editor.png or console.png in
-// $TARVIK_SHOT_DIR. The console acknowledges its first event first, so both
-// looks of a row show, and leaves the shift's report there as shift-report.pdf.
+// for the window to fill, then saves it as editor.png or console.png (or
+// $TARVIK_SHOT_NAME) in $TARVIK_SHOT_DIR. The console acknowledges its first
+// event first, so both looks of a row show, and leaves the shift's report
+// there as shift-report.pdf.
 #include "mainwindow.h"
+#include "translations.h"
 #ifndef TARVIK_SHOT_EDITOR
 #include "acknowledgementpanel.h"
 #include "shiftreportdocument.h"
@@ -82,8 +84,9 @@ bool finish(QMainWindow &window, const QString &folder)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    Translations::install(&app);
     const QString output = qEnvironmentVariable("TARVIK_SHOT_DIR") + QLatin1Char('/')
-                           + QLatin1String(fileName);
+                           + qEnvironmentVariable("TARVIK_SHOT_NAME", QLatin1String(fileName));
     MainWindow window;
     window.show();
     // No window manager runs under Xvfb: give the window what a maximised or a
