@@ -1,0 +1,322 @@
+#include "mqttclient.h"
+
+#include "mqttfailure.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QSysInfo>
+#include <QTimer>
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// What the library's threads and this object share: whom to report to, and
+// the sessions whose network thread runs, so that the last owner can end them.
+struct MqttClient::Shared
+{
+    QMutex mutex;
+    MqttClient *receiver = nullptr;
+    std::vector<Session *> sessions;
+};
+
+struct MqttClient::Session
+{
+    std::shared_ptr<Shared> shared;
+    quint64 generation = 0;
+    mosquitto *mosq = nullptr;
+};
+
+namespace {
+
+constexpr int KeepAliveSeconds = 30;
+// Enough to keep a loopback link busy while a backlog drains.
+constexpr unsigned InflightLimit = 1000;
+
+void initLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+void endSession(MqttClient::Session *session)
+{
+    mosquitto_disconnect(session->mosq);
+    mosquitto_loop_stop(session->mosq, false);
+    mosquitto_destroy(session->mosq);
+    delete session;
+}
+
+} // namespace
+
+// Runs on the library's threads; everything is handed to the receiver's
+// thread by a queued call, tagged with the attempt it belongs to.
+struct MqttCallbacks
+{
+    template<typename Call>
+    static void post(MqttClient::Session *session, Call call)
+    {
+        QMutexLocker lock(&session->shared->mutex);
+        MqttClient *client = session->shared->receiver;
+        if (!client)
+            return;
+        const quint64 generation = session->generation;
+        QMetaObject::invokeMethod(
+            client, [client, generation, call] { call(client, generation); }, Qt::QueuedConnection);
+    }
+
+    static void onConnect(mosquitto *, void *data, int rc)
+    {
+        auto *session = static_cast<MqttClient::Session *>(data);
+        if (rc == 0) {
+            post(session, [](MqttClient *c, quint64 g) { c->sessionUp(g); });
+            return;
+        }
+        const QString reason = MqttFailure::ofRefusal(rc);
+        post(session, [reason](MqttClient *c, quint64 g) { c->sessionDown(g, reason); });
+    }
+
+    static void onDisconnect(mosquitto *, void *data, int rc)
+    {
+        if (rc == 0)
+            return; // asked for
+        const QString reason = MqttFailure::ofLoss(rc);
+        post(static_cast<MqttClient::Session *>(data),
+             [reason](MqttClient *c, quint64 g) { c->sessionDown(g, reason); });
+    }
+
+    static void onPublish(mosquitto *, void *data, int messageId)
+    {
+        post(static_cast<MqttClient::Session *>(data),
+             [messageId](MqttClient *c, quint64 g) { c->sessionAcknowledged(g, messageId); });
+    }
+
+    static QString configure(mosquitto *m, const MqttSettings &s, const QString &willTopic,
+                             const QByteArray &willPayload)
+    {
+        mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1); // events are small and urgent
+        mosquitto_max_inflight_messages_set(m, InflightLimit);
+        // Reconnection is ours (a fresh attempt with a fresh lookup), not the library's.
+        mosquitto_reconnect_delay_set(m, 3600, 3600, false);
+        mosquitto_connect_callback_set(m, onConnect);
+        mosquitto_disconnect_callback_set(m, onDisconnect);
+        mosquitto_publish_callback_set(m, onPublish);
+        int rc = MOSQ_ERR_SUCCESS;
+        if (!s.user.isEmpty()) {
+            rc = mosquitto_username_pw_set(m, s.user.toUtf8().constData(),
+                                           s.password.isEmpty() ? nullptr : s.password.toUtf8().constData());
+        }
+        if (rc == MOSQ_ERR_SUCCESS && !willTopic.isEmpty()) {
+            rc = mosquitto_will_set(m, willTopic.toUtf8().constData(), int(willPayload.size()),
+                                    willPayload.constData(), 1, true);
+        }
+        if (rc != MOSQ_ERR_SUCCESS)
+            return QStringLiteral("неверные имя пользователя, пароль или префикс тем");
+        if (s.tls) {
+            const QByteArray ca = s.caFile.toLocal8Bit();
+            const QByteArray cert = s.certFile.toLocal8Bit();
+            const QByteArray key = s.keyFile.toLocal8Bit();
+            rc = mosquitto_tls_set(m, ca.constData(), nullptr, cert.isEmpty() ? nullptr : cert.constData(),
+                                   key.isEmpty() ? nullptr : key.constData(), nullptr);
+            if (rc == MOSQ_ERR_SUCCESS)
+                rc = mosquitto_tls_opts_set(m, 1 /* verify the server */, nullptr, nullptr);
+            if (rc != MOSQ_ERR_SUCCESS)
+                return QStringLiteral("не удаётся прочитать сертификаты или ключ TLS");
+        }
+        return QString();
+    }
+
+    // On a thread of its own: the name lookup and the TCP connect may take long.
+    static void connectSession(MqttClient::Session *session, const MqttSettings s,
+                               const QString willTopic, const QByteArray willPayload)
+    {
+        initLibrary();
+        const QByteArray clientId = QStringLiteral("tarvik-%1-%2-%3")
+                                        .arg(QSysInfo::machineHostName())
+                                        .arg(QCoreApplication::applicationPid())
+                                        .arg(session->generation)
+                                        .left(64)
+                                        .toUtf8();
+        mosquitto *m = mosquitto_new(clientId.constData(), true, session);
+        QString reason = m ? configure(m, s, willTopic, willPayload)
+                           : QStringLiteral("не удалось создать клиента MQTT");
+        if (reason.isEmpty()) {
+            const int rc = mosquitto_connect(m, s.host.toUtf8().constData(), s.port, KeepAliveSeconds);
+            const int err = errno;
+            if (rc != MOSQ_ERR_SUCCESS)
+                reason = MqttFailure::ofConnect(rc, err, s.host, s.port);
+        }
+        if (!reason.isEmpty()) {
+            post(session, [reason](MqttClient *c, quint64 g) { c->sessionDown(g, reason); });
+            if (m)
+                mosquitto_destroy(m);
+            delete session;
+            return;
+        }
+        session->mosq = m;
+        startLoop(session);
+    }
+
+    // The owner learns of the session before its first callback can arrive.
+    static void startLoop(MqttClient::Session *session)
+    {
+        QMutexLocker lock(&session->shared->mutex);
+        MqttClient *client = session->shared->receiver;
+        if (!client) { // the client went away meanwhile
+            lock.unlock();
+            endSession(session);
+            return;
+        }
+        session->shared->sessions.push_back(session);
+        const quint64 generation = session->generation;
+        QMetaObject::invokeMethod(
+            client, [client, generation, session] { client->attach(generation, session); },
+            Qt::QueuedConnection);
+        if (mosquitto_loop_start(session->mosq) == MOSQ_ERR_SUCCESS)
+            return;
+        session->shared->sessions.pop_back(); // attach() finds it gone
+        const QString reason = QStringLiteral("не удалось запустить поток MQTT");
+        QMetaObject::invokeMethod(
+            client, [client, generation, reason] { client->sessionDown(generation, reason); },
+            Qt::QueuedConnection);
+        lock.unlock();
+        mosquitto_destroy(session->mosq);
+        delete session;
+    }
+};
+
+MqttClient::MqttClient(QObject *parent)
+    : QObject(parent), shared(std::make_shared<Shared>()), retryTimer(new QTimer(this))
+{
+    shared->receiver = this;
+    retryTimer->setSingleShot(true);
+    connect(retryTimer, &QTimer::timeout, this, &MqttClient::openSession);
+}
+
+MqttClient::~MqttClient()
+{
+    std::vector<Session *> sessions;
+    {
+        QMutexLocker lock(&shared->mutex);
+        shared->receiver = nullptr;
+        sessions.swap(shared->sessions);
+    }
+    // Outside the lock: a callback waiting for it would never let the thread end.
+    for (Session *s : sessions)
+        endSession(s);
+}
+
+void MqttClient::start(const MqttSettings &s, const QString &topic, const QByteArray &payload)
+{
+    stop();
+    settings = s;
+    willTopic = topic;
+    willPayload = payload;
+    running = true;
+    retrySeconds = FirstRetrySeconds;
+    openSession();
+}
+
+void MqttClient::stop(const QString &farewellTopic, const QByteArray &farewell)
+{
+    if (!running)
+        return;
+    if (connectedNow && !farewellTopic.isEmpty())
+        publish(farewellTopic, farewell, 1, true);
+    running = false;
+    retryTimer->stop();
+    ++generation; // whatever is still on its way belongs to no one now
+    dropSession();
+}
+
+int MqttClient::publish(const QString &topic, const QByteArray &payload, int qos, bool retain)
+{
+    if (!connectedNow || !session)
+        return -1;
+    int messageId = 0;
+    const int rc = mosquitto_publish(session->mosq, &messageId, topic.toUtf8().constData(),
+                                     int(payload.size()), payload.constData(), qos, retain);
+    return rc == MOSQ_ERR_SUCCESS ? messageId : -1;
+}
+
+void MqttClient::openSession()
+{
+    if (!running)
+        return;
+    auto *s = new Session;
+    s->shared = shared;
+    s->generation = ++generation;
+    emit connecting();
+    std::thread(&MqttCallbacks::connectSession, s, settings, willTopic, willPayload).detach();
+}
+
+// Whoever takes a session out of the list ends it.
+bool MqttClient::unlist(Session *s)
+{
+    QMutexLocker lock(&shared->mutex);
+    const auto found = std::find(shared->sessions.begin(), shared->sessions.end(), s);
+    if (found == shared->sessions.end())
+        return false;
+    shared->sessions.erase(found);
+    return true;
+}
+
+void MqttClient::attach(quint64 g, Session *s)
+{
+    if (running && g == generation) {
+        QMutexLocker lock(&shared->mutex);
+        if (std::find(shared->sessions.begin(), shared->sessions.end(), s) != shared->sessions.end())
+            session = s; // else its thread could not start and a loss report follows
+        return;
+    }
+    if (unlist(s))
+        std::thread(endSession, s).detach();
+}
+
+void MqttClient::sessionUp(quint64 g)
+{
+    if (!running || g != generation || !session)
+        return;
+    connectedNow = true;
+    retrySeconds = FirstRetrySeconds;
+    emit connected();
+}
+
+void MqttClient::sessionAcknowledged(quint64 g, int messageId)
+{
+    if (running && g == generation && session)
+        emit acknowledged(messageId);
+}
+
+void MqttClient::sessionDown(quint64 g, const QString &reason)
+{
+    if (!running || g != generation || retryTimer->isActive())
+        return; // a refusal is followed by the loss of the connection: one report
+    dropSession();
+    scheduleRetry(reason);
+}
+
+void MqttClient::scheduleRetry(const QString &reason)
+{
+    const int delay = retrySeconds;
+    retrySeconds = std::min(retrySeconds * 2, int(LastRetrySeconds));
+    retryTimer->start(delay * 1000);
+    emit disconnected(reason, delay);
+}
+
+// The network thread is joined elsewhere: after a loss it may be asleep in
+// the library's own reconnection wait.
+void MqttClient::dropSession()
+{
+    connectedNow = false;
+    Session *s = std::exchange(session, nullptr);
+    if (!s || !unlist(s))
+        return;
+    std::thread(endSession, s).detach();
+}
