@@ -3,6 +3,7 @@
 #include "mqttfailure.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QSysInfo>
 #include <QTimer>
@@ -30,11 +31,16 @@ struct MqttClient::Session
     std::shared_ptr<Shared> shared;
     quint64 generation = 0;
     mosquitto *mosq = nullptr;
+    // Until the broker has answered, callbacks run on the connecting thread,
+    // which reports the outcome itself.
+    bool handshake = true;
+    int answer = -1; // the broker's CONNACK code
 };
 
 namespace {
 
 constexpr int KeepAliveSeconds = 30;
+constexpr int AnswerTimeoutMs = 10000;
 // Enough to keep a loopback link busy while a backlog drains.
 constexpr unsigned InflightLimit = 1000;
 
@@ -73,18 +79,22 @@ struct MqttCallbacks
     static void onConnect(mosquitto *, void *data, int rc)
     {
         auto *session = static_cast<MqttClient::Session *>(data);
+        if (session->handshake) {
+            session->answer = rc;
+            return;
+        }
         if (rc == 0) {
             post(session, [](MqttClient *c, quint64 g) { c->sessionUp(g); });
             return;
         }
-        const QString reason = MqttFailure::ofRefusal(rc);
+        const QString reason = MqttFailure::ofRefusal(rc, false);
         post(session, [reason](MqttClient *c, quint64 g) { c->sessionDown(g, reason); });
     }
 
     static void onDisconnect(mosquitto *, void *data, int rc)
     {
-        if (rc == 0)
-            return; // asked for
+        if (rc == 0 || static_cast<MqttClient::Session *>(data)->handshake)
+            return; // asked for, or reported by the connecting thread
         const QString reason = MqttFailure::ofLoss(rc);
         post(static_cast<MqttClient::Session *>(data),
              [reason](MqttClient *c, quint64 g) { c->sessionDown(g, reason); });
@@ -132,6 +142,27 @@ struct MqttCallbacks
         return QString();
     }
 
+    // The TLS handshake and the broker's answer happen here too, so that a
+    // refused certificate or login is told apart from a lost connection.
+    static QString handshake(MqttClient::Session *session, mosquitto *m, const MqttSettings &s)
+    {
+        int rc = mosquitto_connect(m, s.host.toUtf8().constData(), s.port, KeepAliveSeconds);
+        int err = errno;
+        QElapsedTimer waited;
+        waited.start();
+        while (rc == MOSQ_ERR_SUCCESS && session->answer < 0 && waited.elapsed() < AnswerTimeoutMs) {
+            rc = mosquitto_loop(m, 100, 1);
+            err = errno;
+        }
+        if (session->answer > 0) // a refusal also ends the loop with an error
+            return MqttFailure::ofRefusal(session->answer, !s.user.isEmpty());
+        if (rc != MOSQ_ERR_SUCCESS)
+            return MqttFailure::ofConnect(rc, err, s.host, s.port);
+        if (session->answer < 0)
+            return QStringLiteral("брокер не ответил на подключение");
+        return QString();
+    }
+
     // On a thread of its own: the name lookup and the TCP connect may take long.
     static void connectSession(MqttClient::Session *session, const MqttSettings s,
                                const QString willTopic, const QByteArray willPayload)
@@ -146,12 +177,8 @@ struct MqttCallbacks
         mosquitto *m = mosquitto_new(clientId.constData(), true, session);
         QString reason = m ? configure(m, s, willTopic, willPayload)
                            : QStringLiteral("не удалось создать клиента MQTT");
-        if (reason.isEmpty()) {
-            const int rc = mosquitto_connect(m, s.host.toUtf8().constData(), s.port, KeepAliveSeconds);
-            const int err = errno;
-            if (rc != MOSQ_ERR_SUCCESS)
-                reason = MqttFailure::ofConnect(rc, err, s.host, s.port);
-        }
+        if (reason.isEmpty())
+            reason = handshake(session, m, s);
         if (!reason.isEmpty()) {
             post(session, [reason](MqttClient *c, quint64 g) { c->sessionDown(g, reason); });
             if (m)
@@ -174,9 +201,14 @@ struct MqttCallbacks
             return;
         }
         session->shared->sessions.push_back(session);
+        session->handshake = false; // the network thread starts below: a barrier
         const quint64 generation = session->generation;
         QMetaObject::invokeMethod(
-            client, [client, generation, session] { client->attach(generation, session); },
+            client,
+            [client, generation, session] {
+                client->attach(generation, session);
+                client->sessionUp(generation);
+            },
             Qt::QueuedConnection);
         if (mosquitto_loop_start(session->mosq) == MOSQ_ERR_SUCCESS)
             return;

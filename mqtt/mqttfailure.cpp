@@ -51,14 +51,17 @@ QString ofConnect(int rc, int err, const QString &host, int port)
         .arg(where, QString::fromUtf8(mosquitto_strerror(rc)));
 }
 
-QString ofRefusal(int returnCode)
+QString ofRefusal(int returnCode, bool gaveCredentials)
 {
+    // Brokers answer a wrong password with either code.
+    if ((returnCode == 4 || returnCode == 5) && gaveCredentials)
+        return QStringLiteral("неверное имя пользователя или пароль");
     switch (returnCode) {
     case 1: return QStringLiteral("брокер не поддерживает протокол MQTT 3.1.1");
     case 2: return QStringLiteral("брокер отклонил имя клиента");
     case 3: return QStringLiteral("брокер временно не принимает подключения");
-    case 4: return QStringLiteral("неверное имя пользователя или пароль");
-    case 5: return QStringLiteral("брокер не разрешил подключение (нет прав)");
+    case 4:
+    case 5: return QStringLiteral("брокер требует имя пользователя и пароль");
     default: break;
     }
     return QStringLiteral("брокер отклонил подключение (код %1)").arg(returnCode);
