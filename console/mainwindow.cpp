@@ -6,6 +6,7 @@
 #include "journal.h"
 #include "journalview.h"
 #include "mediaalarmsound.h"
+#include "mqttbinder.h"
 #include "mythread.h"
 #include "settingsdialog.h"
 #include "textfit.h"
@@ -68,6 +69,7 @@ MainWindow::MainWindow(QWidget *parent)
     setAlarmSound(new MediaAlarmSound);
 
     createJournal();
+    createPublishing();
 
     // However the application ends, the worker is stopped before the window
     // and its thread object go away.
@@ -182,6 +184,15 @@ void MainWindow::createJournal()
     ui->tabSelect->addTab(journalView, tr("Журнал"));
     new EventTableMenu(ui->tableAlarmCurrent);
     new EventTableMenu(ui->tableAlarmAll);
+}
+
+// Off unless the user turned it on; it never waits on the network.
+void MainWindow::createPublishing()
+{
+    mqttBinder = new MqttBinder(journal, settingsDialog, this);
+    mqttBinder->watch(worker, ui->actionEnablePoll, ui->actionDisablePoll);
+    ui->mainToolBar->addAction(mqttBinder->action());
+    statusBar()->addPermanentWidget(mqttBinder->statusLabel());
 }
 
 // Shown once and without blocking: the watch must never wait on the journal.

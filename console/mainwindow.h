@@ -16,6 +16,7 @@
 class AlarmSound;
 class Journal;
 class JournalView;
+class MqttBinder;
 class MyThread;
 class QAction;
 class QLabel;
@@ -85,6 +86,7 @@ private:
     void setPollingActions(bool polling);
     void appendEvent(QTableWidget *table, const AlarmType &alarm);
     void createJournal();
+    void createPublishing();
     void journalEvent(const QString &list, const AlarmType &alarm);
     void journalNote(const QString &kind, const QString &list = QString(),
                      const QString &name = QString());
@@ -115,6 +117,7 @@ private:
     QVector<QTableWidget *> rowsToFollow;
     Journal *journal = nullptr;
     JournalView *journalView = nullptr;
+    MqttBinder *mqttBinder = nullptr;
     bool journalWarned = false;
     QString pollPort;  // the line of the current polling run, for the journal
     int pollSlave = 0;
