@@ -82,9 +82,9 @@ void MqttBinder::watch(MyThread *worker, QAction *startPolling, QAction *stopPol
     connect(worker, &MyThread::SignalVpk, this, &MqttBinder::vpkRead);
     connect(worker, &MyThread::SignalAlarmCurrent, this, &MqttBinder::currentEvent);
     connect(worker, &MyThread::SignalAlarmCurrentClear, this, &MqttBinder::currentCleared);
-    connect(worker, &MyThread::Signal, this, [this] { setLink(ControllerState::Link::NoLink); });
+    connect(worker, &MyThread::Signal, this, [this] { setLink(ControllerSnapshot::Link::NoLink); });
     connect(startPolling, &QAction::triggered, this, &MqttBinder::pollingStarted);
-    connect(stopPolling, &QAction::triggered, this, [this] { setLink(ControllerState::Link::Idle); });
+    connect(stopPolling, &QAction::triggered, this, [this] { setLink(ControllerSnapshot::Link::Idle); });
 }
 
 QString MqttBinder::lampCaption(LampState::Lamp lamp)
@@ -96,15 +96,15 @@ QString MqttBinder::lampCaption(LampState::Lamp lamp)
     return QString();
 }
 
-QVector<ControllerState::LampShown> MqttBinder::lampsOf(const LampState &flags)
+QVector<ControllerSnapshot::LampShown> MqttBinder::lampsOf(const LampState &flags)
 {
-    QVector<ControllerState::LampShown> lamps;
+    QVector<ControllerSnapshot::LampShown> lamps;
     for (const Caption &caption : captions) {
         // Lit in one blink phase only: blinking; lit in both: steady.
         const bool lit = flags.isLit(caption.lamp, true);
         const bool steady = flags.isLit(caption.lamp, false);
-        const auto shown = steady ? ControllerState::Lamp::On
-                                  : lit ? ControllerState::Lamp::Blinking : ControllerState::Lamp::Off;
+        const auto shown = steady ? ControllerSnapshot::Lamp::On
+                                  : lit ? ControllerSnapshot::Lamp::Blinking : ControllerSnapshot::Lamp::Off;
         lamps.append({ caption.text, shown });
     }
     return lamps;
@@ -113,7 +113,7 @@ QVector<ControllerState::LampShown> MqttBinder::lampsOf(const LampState &flags)
 void MqttBinder::pollingStarted()
 {
     nameController();
-    setLink(ControllerState::Link::Polling);
+    setLink(ControllerSnapshot::Link::Polling);
 }
 
 // One controller today: it is named by the line and the address polled.
@@ -128,7 +128,7 @@ void MqttBinder::nameController()
     }
 }
 
-void MqttBinder::setLink(ControllerState::Link link)
+void MqttBinder::setLink(ControllerSnapshot::Link link)
 {
     current.link = link;
     publish();

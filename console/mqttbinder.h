@@ -2,7 +2,7 @@
 #define MQTTBINDER_H
 
 #include "alarmtype.h"
-#include "controllerstate.h"
+#include "controllersnapshot.h"
 #include "eventcatalogue.h"
 #include "lampstate.h"
 #include "mqttsettings.h"
@@ -33,19 +33,19 @@ public:
     QAction *action() const { return openAction; }
     QLabel *statusLabel() const { return label; }
     MqttPublisher *publisher() const { return mqtt; }
-    ControllerState state() const { return current; }
+    ControllerSnapshot state() const { return current; }
 
     // The caption of each lamp as the panel shows it.
     static QString lampCaption(LampState::Lamp lamp);
     // The nine lamps, steady or blinking as the flags say.
-    static QVector<ControllerState::LampShown> lampsOf(const LampState &flags);
+    static QVector<ControllerSnapshot::LampShown> lampsOf(const LampState &flags);
 
     void openDialog();
 
 private:
     void pollingStarted();
     void nameController();
-    void setLink(ControllerState::Link link);
+    void setLink(ControllerSnapshot::Link link);
     void vpkRead(quint32 vpk);
     void currentEvent(AlarmType alarm);
     void currentCleared();
@@ -62,7 +62,7 @@ private:
     QAction *openAction;
     QLabel *label;
     EventCatalogue catalogue;
-    ControllerState current;
+    ControllerSnapshot current;
     MqttSettings chosen; // with the password of this session
 };
 

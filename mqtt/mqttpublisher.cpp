@@ -74,7 +74,7 @@ void MqttPublisher::setSettings(const MqttSettings &settings)
     mqtt->start(current, MqttTopics::statusTopic(current.prefix), offline);
 }
 
-void MqttPublisher::setState(const ControllerState &state)
+void MqttPublisher::setState(const ControllerSnapshot &state)
 {
     auto found = states.find(state.key);
     if (found != states.end() && *found == state)
@@ -83,7 +83,7 @@ void MqttPublisher::setState(const ControllerState &state)
     publishState(state);
 }
 
-void MqttPublisher::publishState(const ControllerState &state)
+void MqttPublisher::publishState(const ControllerSnapshot &state)
 {
     mqtt->publish(MqttTopics::stateTopic(current.prefix, state.key),
                   MqttTopics::statePayload(state), 1, true);
@@ -92,7 +92,7 @@ void MqttPublisher::publishState(const ControllerState &state)
 void MqttPublisher::connected()
 {
     mqtt->publish(MqttTopics::statusTopic(current.prefix), online, 1, true);
-    for (const ControllerState &state : qAsConst(states))
+    for (const ControllerSnapshot &state : qAsConst(states))
         publishState(state);
     unacknowledged.clear();
     rowOfMessage.clear();

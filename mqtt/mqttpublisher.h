@@ -1,7 +1,7 @@
 #ifndef MQTTPUBLISHER_H
 #define MQTTPUBLISHER_H
 
-#include "controllerstate.h"
+#include "controllersnapshot.h"
 #include "mqttsettings.h"
 
 #include <QHash>
@@ -34,7 +34,7 @@ public:
     MqttSettings settings() const { return current; }
 
     // Retained under the state's key; published only when it changed.
-    void setState(const ControllerState &state);
+    void setState(const ControllerSnapshot &state);
 
     // The status bar's text; empty while publishing is off.
     QString statusText() const { return status; }
@@ -51,7 +51,7 @@ private:
     void messageAcknowledged(int messageId);
     void rowAppended(qint64 id);
     void pump();
-    void publishState(const ControllerState &state);
+    void publishState(const ControllerSnapshot &state);
     void saveAcknowledged();
     void updateStatus();
     void setStatus(const QString &text, const QString &tip = QString());
@@ -62,7 +62,7 @@ private:
     MqttClient *mqtt;
     QTimer *saveTimer;
     MqttSettings current;
-    QHash<QString, ControllerState> states;
+    QHash<QString, ControllerSnapshot> states;
     std::map<qint64, bool> unacknowledged; // row id -> acknowledged, in id order
     QHash<int, qint64> rowOfMessage;
     qint64 acknowledged = 0; // every row up to it is at the broker

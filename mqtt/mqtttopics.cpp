@@ -64,23 +64,23 @@ void putIfSet(QJsonObject &object, const QString &key, const QVariant &value)
         object.insert(key, value.toLongLong());
 }
 
-QString linkText(ControllerState::Link link)
+QString linkText(ControllerSnapshot::Link link)
 {
     switch (link) {
-    case ControllerState::Link::Idle: return QStringLiteral("idle");
-    case ControllerState::Link::Polling: return QStringLiteral("polling");
-    case ControllerState::Link::NoAnswer: return QStringLiteral("no-answer");
-    case ControllerState::Link::NoLink: return QStringLiteral("no-link");
+    case ControllerSnapshot::Link::Idle: return QStringLiteral("idle");
+    case ControllerSnapshot::Link::Polling: return QStringLiteral("polling");
+    case ControllerSnapshot::Link::NoAnswer: return QStringLiteral("no-answer");
+    case ControllerSnapshot::Link::NoLink: return QStringLiteral("no-link");
     }
     return QString();
 }
 
-QString lampText(ControllerState::Lamp lamp)
+QString lampText(ControllerSnapshot::Lamp lamp)
 {
     switch (lamp) {
-    case ControllerState::Lamp::Off: return QStringLiteral("off");
-    case ControllerState::Lamp::On: return QStringLiteral("on");
-    case ControllerState::Lamp::Blinking: return QStringLiteral("blinking");
+    case ControllerSnapshot::Lamp::Off: return QStringLiteral("off");
+    case ControllerSnapshot::Lamp::On: return QStringLiteral("on");
+    case ControllerSnapshot::Lamp::Blinking: return QStringLiteral("blinking");
     }
     return QString();
 }
@@ -106,13 +106,13 @@ QByteArray journalPayload(const JournalRecord &row)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-QByteArray statePayload(const ControllerState &state)
+QByteArray statePayload(const ControllerSnapshot &state)
 {
     QJsonObject lamps;
-    for (const ControllerState::LampShown &lamp : state.lamps)
+    for (const ControllerSnapshot::LampShown &lamp : state.lamps)
         lamps.insert(lamp.caption, lampText(lamp.state));
     QJsonArray events;
-    for (const ControllerState::Event &event : state.events) {
+    for (const ControllerSnapshot::Event &event : state.events) {
         events.append(QJsonObject{ { QStringLiteral("name"), event.name },
                                    { QStringLiteral("source"), event.source },
                                    { QStringLiteral("code"), event.code },

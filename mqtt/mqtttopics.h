@@ -1,7 +1,7 @@
 #ifndef MQTTTOPICS_H
 #define MQTTTOPICS_H
 
-#include "controllerstate.h"
+#include "controllersnapshot.h"
 #include "journalrecord.h"
 
 #include <QByteArray>
@@ -22,7 +22,7 @@ QString controllerKey(const QString &controller, const QString &port, const QVar
 QString controllerKey(const JournalRecord &row);
 
 QByteArray journalPayload(const JournalRecord &row);
-QByteArray statePayload(const ControllerState &state);
+QByteArray statePayload(const ControllerSnapshot &state);
 
 } // namespace MqttTopics
 

@@ -26,10 +26,10 @@ QJsonObject json(const QByteArray &payload)
 
 QString lampOf(const MqttBinder &binder, const QString &caption)
 {
-    for (const ControllerState::LampShown &lamp : binder.state().lamps) {
+    for (const ControllerSnapshot::LampShown &lamp : binder.state().lamps) {
         if (lamp.caption == caption)
-            return lamp.state == ControllerState::Lamp::On ? "on"
-                : lamp.state == ControllerState::Lamp::Blinking ? "blinking" : "off";
+            return lamp.state == ControllerSnapshot::Lamp::On ? "on"
+                : lamp.state == ControllerSnapshot::Lamp::Blinking ? "blinking" : "off";
     }
     return "missing";
 }
@@ -80,13 +80,13 @@ void TestMqttBinder::lampsFollowVpkLikeThePanel()
     QCOMPARE(lampOf(binder, "Порог СО"), QString("blinking"));
     QCOMPARE(lampOf(binder, "Работа"), QString("off"));
 
-    QCOMPARE(binder.state().link, ControllerState::Link::Idle);
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::Idle);
     start.trigger();
-    QCOMPARE(binder.state().link, ControllerState::Link::Polling);
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::Polling);
     emit worker.Signal("Ошибка чтения линии!\n Опрос завершен.");
-    QCOMPARE(binder.state().link, ControllerState::Link::NoLink);
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::NoLink);
     stop.trigger();
-    QCOMPARE(binder.state().link, ControllerState::Link::Idle);
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::Idle);
 }
 
 void TestMqttBinder::captionsAreThoseOfThePanel()

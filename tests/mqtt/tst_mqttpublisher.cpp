@@ -66,14 +66,14 @@ QVector<qint64> firstArrivals(const TestSubscriber &subscriber)
     return ids;
 }
 
-ControllerState stateWith(quint32 vpk, ControllerState::Lamp fire)
+ControllerSnapshot stateWith(quint32 vpk, ControllerSnapshot::Lamp fire)
 {
-    ControllerState state;
+    ControllerSnapshot state;
     state.key = controller;
     state.name = QStringLiteral("/dev/pts/7, адрес 1");
-    state.link = ControllerState::Link::Polling;
+    state.link = ControllerSnapshot::Link::Polling;
     state.vpk = vpk;
-    state.lamps = { { QStringLiteral("Работа"), ControllerState::Lamp::On },
+    state.lamps = { { QStringLiteral("Работа"), ControllerSnapshot::Lamp::On },
                     { QStringLiteral("Пожар"), fire } };
     state.events = { { QStringLiteral("Пожар"), 32, 4, QStringLiteral("2024-03-05T07:00:09") } };
     return state;
@@ -187,7 +187,7 @@ void TestMqttPublisher::eventsAndStateArriveAsDocumented()
 
     MqttPublisher publisher(&journal);
     QSignalSpy statuses(&publisher, &MqttPublisher::statusChanged);
-    publisher.setState(stateWith(0x00408004, ControllerState::Lamp::On));
+    publisher.setState(stateWith(0x00408004, ControllerSnapshot::Lamp::On));
     publisher.setSettings(settingsFor(broker.port()));
     QVERIFY(QTest::qWaitFor([&] { return publisher.statusText() == "MQTT: подключено"; }, 10000));
 
@@ -250,9 +250,9 @@ void TestMqttPublisher::retainedStateFollowsLampChange()
 
     TestSubscriber watcher(broker.port(), stateTopic);
     QVERIFY(watcher.connect());
-    publisher.setState(stateWith(0x00400000, ControllerState::Lamp::Off));
-    publisher.setState(stateWith(0x00400000, ControllerState::Lamp::Off)); // no change, no message
-    publisher.setState(stateWith(0x00400004, ControllerState::Lamp::Blinking));
+    publisher.setState(stateWith(0x00400000, ControllerSnapshot::Lamp::Off));
+    publisher.setState(stateWith(0x00400000, ControllerSnapshot::Lamp::Off)); // no change, no message
+    publisher.setState(stateWith(0x00400004, ControllerSnapshot::Lamp::Blinking));
     QVERIFY(watcher.waitFor([&] { return watcher.messages().size() == 2; }));
     QTest::qWait(200);
     QCOMPARE(watcher.messages().size(), 2);

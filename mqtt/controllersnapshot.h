@@ -1,12 +1,12 @@
-#ifndef CONTROLLERSTATE_H
-#define CONTROLLERSTATE_H
+#ifndef CONTROLLERSNAPSHOT_H
+#define CONTROLLERSNAPSHOT_H
 
 #include <QString>
 #include <QVector>
 
 // What a console shows of one controller, as a plain value: the publisher
 // turns it into the retained state message of that controller.
-struct ControllerState
+struct ControllerSnapshot
 {
     enum class Link { Idle, Polling, NoAnswer, NoLink };
     enum class Lamp { Off, On, Blinking };
@@ -37,12 +37,12 @@ struct ControllerState
     QVector<LampShown> lamps;
     QVector<Event> events;
 
-    bool operator==(const ControllerState &o) const
+    bool operator==(const ControllerSnapshot &o) const
     {
         return key == o.key && name == o.name && link == o.link && vpk == o.vpk
             && lamps == o.lamps && events == o.events;
     }
-    bool operator!=(const ControllerState &o) const { return !(*this == o); }
+    bool operator!=(const ControllerSnapshot &o) const { return !(*this == o); }
 };
 
-#endif // CONTROLLERSTATE_H
+#endif // CONTROLLERSNAPSHOT_H
