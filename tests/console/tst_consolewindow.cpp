@@ -171,10 +171,12 @@ void TestConsoleWindow::shell()
     }
 
     // The tool bar in order with the first five pictures; Exit, the sixth, is not on it.
+    // Additions (publishing) come after the five.
     const QStringList tips{"Начать опрос", "Завершить опрос", "Настройка", "Сброс текущих событий",
                            "Отключить звук", "Выход"};
     QList<QAction *> actions = c->findChild<QToolBar *>()->actions();
-    QCOMPARE(actions.size(), 5);
+    QCOMPARE(actions.size(), 6);
+    QCOMPARE(actions.takeLast()->objectName(), QString("actionMqtt"));
     actions << c.action("actionExit");
     for (int i = 0; i < tips.size(); ++i) {
         QCOMPARE(actions[i]->toolTip(), tips[i]);
