@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QSysInfo>
 #include <QTimer>
+#include <QVector>
 
 #include <mosquitto.h>
 
@@ -35,6 +36,7 @@ struct MqttClient::Session
     // which reports the outcome itself.
     bool handshake = true;
     int answer = -1; // the broker's CONNACK code
+    QVector<int> acknowledged; // under the shared mutex; handed over in batches
 };
 
 namespace {
@@ -100,10 +102,21 @@ struct MqttCallbacks
              [reason](MqttClient *c, quint64 g) { c->sessionDown(g, reason); });
     }
 
+    // Thousands a second while a backlog drains: one queued call per batch.
     static void onPublish(mosquitto *, void *data, int messageId)
     {
-        post(static_cast<MqttClient::Session *>(data),
-             [messageId](MqttClient *c, quint64 g) { c->sessionAcknowledged(g, messageId); });
+        auto *session = static_cast<MqttClient::Session *>(data);
+        QMutexLocker lock(&session->shared->mutex);
+        MqttClient *client = session->shared->receiver;
+        if (!client)
+            return;
+        session->acknowledged.append(messageId);
+        if (session->acknowledged.size() > 1)
+            return; // a call is on its way
+        const quint64 generation = session->generation;
+        QMetaObject::invokeMethod(
+            client, [client, generation, session] { client->sessionAcknowledged(generation, session); },
+            Qt::QueuedConnection);
     }
 
     static QString configure(mosquitto *m, const MqttSettings &s, const QString &willTopic,
@@ -320,9 +333,17 @@ void MqttClient::sessionUp(quint64 g)
     emit connected();
 }
 
-void MqttClient::sessionAcknowledged(quint64 g, int messageId)
+// The session is only looked into while it is ours, hence alive.
+void MqttClient::sessionAcknowledged(quint64 g, Session *s)
 {
-    if (running && g == generation && session)
+    if (!running || g != generation || session != s)
+        return;
+    QVector<int> batch;
+    {
+        QMutexLocker lock(&shared->mutex);
+        batch.swap(s->acknowledged);
+    }
+    for (int messageId : qAsConst(batch))
         emit acknowledged(messageId);
 }
 

@@ -55,7 +55,7 @@ private:
     void openSession();
     void attach(quint64 generation, Session *session);
     void sessionUp(quint64 generation);
-    void sessionAcknowledged(quint64 generation, int messageId);
+    void sessionAcknowledged(quint64 generation, Session *session);
     void sessionDown(quint64 generation, const QString &reason);
     void scheduleRetry(const QString &reason);
     void dropSession();

@@ -162,16 +162,22 @@ void MqttPublisher::messageAcknowledged(int messageId)
         acknowledged = unacknowledged.begin()->first;
         unacknowledged.erase(unacknowledged.begin());
     }
-    if (!saveTimer->isActive())
-        saveTimer->start();
     if (int(unacknowledged.size()) <= MaxUnacknowledged / 2)
         pump();
-    updateStatus();
+    // The count on screen moves with the saves, not with every acknowledgement.
+    if (catchingUp && unacknowledged.empty() && catchUpDone >= catchUpTotal) {
+        saveAcknowledged();
+        updateStatus();
+    } else if (!saveTimer->isActive()) {
+        saveTimer->start();
+    }
 }
 
 void MqttPublisher::saveAcknowledged()
 {
     saveTimer->stop();
+    if (catchingUp)
+        updateStatus();
     if (current.enabled && journal->metaValue(AcknowledgedKey) != QString::number(acknowledged))
         journal->setMetaValue(AcknowledgedKey, QString::number(acknowledged));
 }
