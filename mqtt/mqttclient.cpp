@@ -12,6 +12,8 @@
 #include <mosquitto.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <mutex>
 #include <thread>
@@ -37,12 +39,16 @@ struct MqttClient::Session
     bool handshake = true;
     int answer = -1; // the broker's CONNACK code
     QVector<int> acknowledged; // under the shared mutex; handed over in batches
+    // The last words before a clean disconnect, which must not overtake them.
+    std::atomic<int> farewell{ 0 };
+    std::atomic<bool> farewellDelivered{ false };
 };
 
 namespace {
 
 constexpr int KeepAliveSeconds = 30;
 constexpr int AnswerTimeoutMs = 10000;
+constexpr int FarewellTimeoutMs = 2000;
 // Enough to keep a loopback link busy while a backlog drains.
 constexpr unsigned InflightLimit = 1000;
 
@@ -54,6 +60,12 @@ void initLibrary()
 
 void endSession(MqttClient::Session *session)
 {
+    if (session->farewell != 0) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!session->farewellDelivered && waited.elapsed() < FarewellTimeoutMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     mosquitto_disconnect(session->mosq);
     mosquitto_loop_stop(session->mosq, false);
     mosquitto_destroy(session->mosq);
@@ -106,6 +118,10 @@ struct MqttCallbacks
     static void onPublish(mosquitto *, void *data, int messageId)
     {
         auto *session = static_cast<MqttClient::Session *>(data);
+        if (messageId == session->farewell) {
+            session->farewellDelivered = true;
+            return;
+        }
         QMutexLocker lock(&session->shared->mutex);
         MqttClient *client = session->shared->receiver;
         if (!client)
@@ -272,8 +288,11 @@ void MqttClient::stop(const QString &farewellTopic, const QByteArray &farewell)
 {
     if (!running)
         return;
-    if (connectedNow && !farewellTopic.isEmpty())
-        publish(farewellTopic, farewell, 1, true);
+    if (connectedNow && !farewellTopic.isEmpty()) {
+        const int messageId = publish(farewellTopic, farewell, 1, true);
+        if (messageId > 0)
+            session->farewell = messageId;
+    }
     running = false;
     retryTimer->stop();
     ++generation; // whatever is still on its way belongs to no one now
