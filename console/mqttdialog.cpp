@@ -23,6 +23,9 @@ MqttDialog::MqttDialog(QWidget *parent)
         browse(ui->editKeyFile, tr("Ключ клиента"), tr("Ключи (*.key *.pem);;Все файлы (*)"));
     });
     ui->labelProblem->hide();
+    // The standard buttons would follow the system's language, not the console's.
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setText(tr("ОК"));
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
     updateEnabled();
 }
 
@@ -100,6 +103,7 @@ void MqttDialog::browse(QLineEdit *edit, const QString &title, const QString &fi
 
 void MqttDialog::updateEnabled()
 {
+    ui->labelProblem->hide(); // about settings that have just changed
     ui->fields->setEnabled(ui->checkPublish->isChecked());
     const bool tls = ui->checkTls->isChecked();
     for (QWidget *w : { static_cast<QWidget *>(ui->editCaFile), static_cast<QWidget *>(ui->browseCaFile),

@@ -48,23 +48,43 @@ int TestBroker::freePort()
 
 void TestBroker::enableTls(const QString &caFile, const QString &certFile, const QString &keyFile)
 {
-    securePort = freePort();
-    addConfig(QStringLiteral("listener %1 127.0.0.1\ncafile %2\ncertfile %3\nkeyfile %4\n"
-                             "tls_version tlsv1.2")
-                  .arg(securePort)
-                  .arg(caFile, certFile, keyFile));
+    tlsFiles = QStringList{ caFile, certFile, keyFile };
 }
 
+// Tests run in parallel: a port found free may be taken before mosquitto
+// binds it, so a broker that does not come up gets other ports.
 bool TestBroker::start()
 {
-    // Per-listener settings so a TLS listener can be added below the plain one.
-    const QString config = runAsUser() + QStringLiteral("per_listener_settings false\nallow_anonymous true\n"
-                                          "persistence true\npersistence_location %1/\n"
-                                          "log_dest file %1/broker.log\n"
-                                          "listener %2 127.0.0.1\n")
-                               .arg(dir())
-                               .arg(plainPort)
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0) {
+            plainPort = freePort();
+            securePort = 0;
+        }
+        if (!tlsFiles.isEmpty() && securePort == 0)
+            securePort = freePort();
+        if (startOnce())
+            return true;
+        stop();
+    }
+    return false;
+}
+
+bool TestBroker::startOnce()
+{
+    // Per-listener settings off: the password file and anonymity apply to both listeners.
+    QString config = runAsUser() + QStringLiteral("per_listener_settings false\nallow_anonymous true\n"
+                                                  "persistence true\npersistence_location %1/\n"
+                                                  "log_dest file %1/broker.log\n"
+                                                  "listener %2 127.0.0.1\n")
+                                       .arg(dir())
+                                       .arg(plainPort)
         + extra;
+    if (!tlsFiles.isEmpty()) {
+        config += QStringLiteral("listener %1 127.0.0.1\ncafile %2\ncertfile %3\nkeyfile %4\n"
+                                 "tls_version tlsv1.2\n")
+                      .arg(securePort)
+                      .arg(tlsFiles.at(0), tlsFiles.at(1), tlsFiles.at(2));
+    }
     writeFile(dir() + QStringLiteral("/broker.conf"), config.toUtf8());
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(QStringLiteral("mosquitto"), { QStringLiteral("-c"), dir() + QStringLiteral("/broker.conf") });

@@ -26,7 +26,7 @@ public:
 
     // Lines added to the configuration, e.g. a password file; before start().
     void addConfig(const QString &lines) { extra += lines + QLatin1Char('\n'); }
-    // A second listener with TLS (certificate files in dir()).
+    // A second listener with TLS; tlsPort() is known after start().
     void enableTls(const QString &caFile, const QString &certFile, const QString &keyFile);
 
     bool start(); // false when mosquitto did not come up within 5 s
@@ -35,9 +35,12 @@ public:
     static int freePort();
 
 private:
+    bool startOnce();
+
     QTemporaryDir folder;
     QProcess process;
     QString extra;
+    QStringList tlsFiles;
     int plainPort = 0;
     int securePort = 0;
 };
