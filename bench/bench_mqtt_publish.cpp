@@ -77,12 +77,17 @@ MqttSettings settingsFor(int port)
     return s;
 }
 
+// User and system time of the whole process, every thread included.
 double cpuSeconds()
 {
+#ifdef Q_OS_UNIX
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+#else
+    return 0;
+#endif
 }
 
 void latency(QTextStream &out, int port, const QString &dir)

@@ -1,9 +1,10 @@
 #include "mqttfailure.h"
 
+#include <QtGlobal>
+
 #include <mosquitto.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace MqttFailure {
 
@@ -43,7 +44,7 @@ QString ofConnect(int rc, int err, const QString &host, int port)
             break;
         }
         return QStringLiteral("ошибка сети при подключении к %1 (%2)")
-            .arg(where, QString::fromLocal8Bit(strerror(err)));
+            .arg(where, qt_error_string(err));
     default:
         break;
     }
