@@ -145,11 +145,14 @@ void backlog(QTextStream &out, int port, const QString &dir)
     timer.start();
     const double cpuBefore = cpuSeconds();
     publisher.setSettings(settingsFor(port));
-    (void)QTest::qWaitFor([&] { return arrivals.count >= Rows && publisher.acknowledgedId() >= Rows; }, 120000);
+    (void)QTest::qWaitFor([&] { return publisher.acknowledgedId() >= Rows; }, 120000);
+    const double acknowledged = timer.nsecsElapsed() / 1e9;
+    (void)QTest::qWaitFor([&] { return arrivals.count >= Rows; }, 60000);
     const double seconds = timer.nsecsElapsed() / 1e9;
-    out << "Backlog of " << Rows << " rows: " << arrivals.count << " received, acknowledged up to "
-        << publisher.acknowledgedId() << " in " << seconds << " s = " << int(arrivals.count / seconds)
-        << " rows/s (CPU of this process, publisher and subscriber, " << int(100 * (cpuSeconds() - cpuBefore) / seconds) << " %)\n";
+    out << "Backlog of " << Rows << " rows: acknowledged by the broker up to row " << publisher.acknowledgedId()
+        << " in " << acknowledged << " s = " << int(Rows / acknowledged) << " rows/s; " << arrivals.count
+        << " at the subscriber after " << seconds << " s (CPU of this process, publisher and subscriber, "
+        << int(100 * (cpuSeconds() - cpuBefore) / seconds) << " %)\n";
     mosquitto_disconnect(sub);
     mosquitto_loop_stop(sub, false);
     mosquitto_destroy(sub);
@@ -178,6 +181,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     TestBroker broker;
+    broker.addConfig(QStringLiteral("max_queued_messages 0")); // the subscriber must not lose what it is slow to take
     if (!broker.start()) {
         out << "mosquitto did not start\n";
         return 1;

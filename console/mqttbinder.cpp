@@ -123,7 +123,8 @@ void MqttBinder::nameController()
     const QString key = MqttTopics::controllerKey(QString(), link.portName, link.address);
     if (key != current.key) {
         current.key = key;
-        current.name = tr("%1, адрес %2").arg(link.portName).arg(link.address);
+        current.name = link.portName.isEmpty() ? tr("адрес %1").arg(link.address)
+                                                : tr("%1, адрес %2").arg(link.portName).arg(link.address);
         current.events.clear(); // another controller
     }
 }
