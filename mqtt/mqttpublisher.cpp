@@ -64,8 +64,8 @@ void MqttPublisher::setSettings(const MqttSettings &settings)
         return;
     }
     bool known = false;
-    acknowledged = journal->metaValue(AcknowledgedKey).toLongLong(&known);
-    if (!known) {
+    acknowledged = journal ? journal->metaValue(AcknowledgedKey).toLongLong(&known) : 0;
+    if (!known && journal) {
         // First use of this journal: the dispatcher gets what happens from
         // now on, not the years before.
         acknowledged = newestRow();
@@ -125,7 +125,7 @@ void MqttPublisher::rowAppended(qint64 id)
 
 void MqttPublisher::pump()
 {
-    if (!mqtt->isConnected())
+    if (!mqtt->isConnected() || !journal)
         return;
     const JournalQuery query(journal->connectionName(), {});
     while (int(unacknowledged.size()) < MaxUnacknowledged) {
@@ -178,7 +178,7 @@ void MqttPublisher::saveAcknowledged()
     saveTimer->stop();
     if (catchingUp)
         updateStatus();
-    if (current.enabled && journal->metaValue(AcknowledgedKey) != QString::number(acknowledged))
+    if (current.enabled && journal && journal->metaValue(AcknowledgedKey) != QString::number(acknowledged))
         journal->setMetaValue(AcknowledgedKey, QString::number(acknowledged));
 }
 
@@ -204,6 +204,8 @@ void MqttPublisher::setStatus(const QString &text, const QString &tip)
 
 qint64 MqttPublisher::rowsAfter(qint64 id) const
 {
+    if (!journal)
+        return 0;
     QSqlQuery query(QSqlDatabase::database(journal->connectionName(), false));
     query.prepare(QStringLiteral("SELECT COUNT(*) FROM journal WHERE id > ?"));
     query.addBindValue(id);
@@ -212,6 +214,8 @@ qint64 MqttPublisher::rowsAfter(qint64 id) const
 
 qint64 MqttPublisher::newestRow() const
 {
+    if (!journal)
+        return 0;
     const QVector<JournalRecord> rows = JournalQuery(journal->connectionName(), {}).older(0, 1);
     return rows.isEmpty() ? 0 : rows.first().id;
 }

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 
 #include <map>
 
@@ -58,7 +59,8 @@ private:
     qint64 rowsAfter(qint64 id) const;
     qint64 newestRow() const;
 
-    Journal *journal;
+    // A window may destroy its journal before the publisher.
+    QPointer<Journal> journal;
     MqttClient *mqtt;
     QTimer *saveTimer;
     MqttSettings current;
