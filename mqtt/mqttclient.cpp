@@ -284,7 +284,7 @@ void MqttClient::start(const MqttSettings &s, const QString &topic, const QByteA
     openSession();
 }
 
-void MqttClient::stop(const QString &farewellTopic, const QByteArray &farewell)
+void MqttClient::stop(const QString &farewellTopic, const QByteArray &farewell, Ending ending)
 {
     if (!running)
         return;
@@ -296,7 +296,7 @@ void MqttClient::stop(const QString &farewellTopic, const QByteArray &farewell)
     running = false;
     retryTimer->stop();
     ++generation; // whatever is still on its way belongs to no one now
-    dropSession();
+    dropSession(ending);
 }
 
 int MqttClient::publish(const QString &topic, const QByteArray &payload, int qos, bool retain)
@@ -384,11 +384,14 @@ void MqttClient::scheduleRetry(const QString &reason)
 
 // The network thread is joined elsewhere: after a loss it may be asleep in
 // the library's own reconnection wait.
-void MqttClient::dropSession()
+void MqttClient::dropSession(Ending ending)
 {
     connectedNow = false;
     Session *s = std::exchange(session, nullptr);
     if (!s || !unlist(s))
         return;
-    std::thread(endSession, s).detach();
+    if (ending == Ending::BeforeReturning)
+        endSession(s);
+    else
+        std::thread(endSession, s).detach();
 }

@@ -29,8 +29,12 @@ public:
 
     // The will is published by the broker when the connection dies unasked.
     void start(const MqttSettings &settings, const QString &willTopic, const QByteArray &willPayload);
-    // Publishes the farewell (retained, QoS 1) if connected, then disconnects cleanly.
-    void stop(const QString &farewellTopic = QString(), const QByteArray &farewell = QByteArray());
+    // Publishes the farewell (retained, QoS 1) if connected, then disconnects
+    // cleanly: in the background, or before returning when the program ends
+    // (a bounded wait, so the broker has the farewell).
+    enum class Ending { InBackground, BeforeReturning };
+    void stop(const QString &farewellTopic = QString(), const QByteArray &farewell = QByteArray(),
+              Ending ending = Ending::InBackground);
 
     bool isRunning() const { return running; }
     bool isConnected() const { return connectedNow; }
@@ -58,7 +62,7 @@ private:
     void sessionAcknowledged(quint64 generation, Session *session);
     void sessionDown(quint64 generation, const QString &reason);
     void scheduleRetry(const QString &reason);
-    void dropSession();
+    void dropSession(Ending ending = Ending::InBackground);
     bool unlist(Session *session);
 
     std::shared_ptr<Shared> shared;

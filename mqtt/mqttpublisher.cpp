@@ -41,7 +41,8 @@ MqttPublisher::MqttPublisher(Journal *journal, QObject *parent)
 
 MqttPublisher::~MqttPublisher()
 {
-    mqtt->stop(MqttTopics::statusTopic(current.prefix), offline);
+    // The program may be ending: nothing of the connection may outlive it.
+    mqtt->stop(MqttTopics::statusTopic(current.prefix), offline, MqttClient::Ending::BeforeReturning);
     saveAcknowledged();
 }
 
