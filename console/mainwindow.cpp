@@ -8,6 +8,7 @@
 #include "journal.h"
 #include "journalview.h"
 #include "mediaalarmsound.h"
+#include "mqttbinder.h"
 #include "mythread.h"
 #include "settingsdialog.h"
 #include "shortcuttips.h"
@@ -72,6 +73,7 @@ MainWindow::MainWindow(QWidget *parent)
     setAlarmSound(new MediaAlarmSound);
 
     createJournal();
+    createPublishing();
 
     HelpWindow::addTo(this, ui->mainToolBar);
     ShortcutTips::install(ui->mainToolBar);
@@ -193,6 +195,23 @@ void MainWindow::createJournal()
     acknowledgements = new AcknowledgementPanel(this, ui->tableAlarmCurrent, journal);
     acknowledgements->setLampSource([this] { return pendingLamps; });
     connect(acknowledgements, &AcknowledgementPanel::allAcknowledged, this, [this] { alarmSound->stop(); });
+}
+
+// Off unless the user turned it on; it never waits on the network.
+void MainWindow::createPublishing()
+{
+    mqttBinder = new MqttBinder(journal, settingsDialog, this);
+    mqttBinder->watch(worker, ui->actionEnablePoll, ui->actionDisablePoll);
+    // With the link commands, before the guard's (nullptr: at the end).
+    QAction *firstSeparator = nullptr;
+    for (QAction *action : ui->mainToolBar->actions()) {
+        if (action->isSeparator()) {
+            firstSeparator = action;
+            break;
+        }
+    }
+    ui->mainToolBar->insertAction(firstSeparator, mqttBinder->action());
+    statusBar()->addPermanentWidget(mqttBinder->statusLabel());
 }
 
 // Shown once and without blocking: the watch must never wait on the journal.

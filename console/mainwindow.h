@@ -17,6 +17,7 @@ class AcknowledgementPanel;
 class AlarmSound;
 class Journal;
 class JournalView;
+class MqttBinder;
 class MyThread;
 class QAction;
 class QLabel;
@@ -86,6 +87,7 @@ private:
     void setPollingActions(bool polling);
     void appendEvent(QTableWidget *table, const AlarmType &alarm);
     void createJournal();
+    void createPublishing();
     qint64 journalEvent(const QString &list, const AlarmType &alarm, JournalRecord *written = nullptr);
     void journalNote(const QString &kind, const QString &list = QString(),
                      const QString &name = QString());
@@ -117,6 +119,7 @@ private:
     Journal *journal = nullptr;
     JournalView *journalView = nullptr;
     AcknowledgementPanel *acknowledgements = nullptr;
+    MqttBinder *mqttBinder = nullptr;
     bool journalWarned = false;
     QString pollPort;  // the line of the current polling run, for the journal
     int pollSlave = 0;

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Builds the programs and starts them against the simulator (tests and
-# benchmarks are left to scripts/test.sh).
+# benchmarks are left to scripts/test.sh), the console publishing to a
+# private MQTT broker when mosquitto is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j"$(nproc)" --target TarvikEditor TarvikScada TarvikSim tarvik-vlr
-exec ./scripts/demo.sh "$@"
+# A private MQTT broker for the console to publish to, when mosquitto is installed.
+source ./scripts/demo-broker.sh
+trap demo_broker_stop EXIT
+demo_broker_start
+./scripts/demo.sh "$@"

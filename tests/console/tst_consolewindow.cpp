@@ -179,15 +179,16 @@ void TestConsoleWindow::shell()
     }
 
     // The tool bar in order with the first five pictures; Exit, the sixth, is not on it.
-    // After them, apart, the guard's commands, then "Справка".
+    // After them "MQTT", then apart the guard's commands, then "Справка".
     const QStringList tips{"Начать опрос", "Завершить опрос", "Настройка", "Сброс текущих событий",
                            "Отключить звук", "Выход"};
     QList<QAction *> actions = c->findChild<QToolBar *>()->actions();
-    QCOMPARE(actions.size(), 10);
-    QVERIFY(actions[5]->isSeparator());
-    QCOMPARE((QStringList{actions[6]->text(), actions[7]->text(), actions[8]->text()}),
+    QCOMPARE(actions.size(), 11);
+    QCOMPARE(actions[5]->objectName(), QString("actionMqtt"));
+    QVERIFY(actions[6]->isSeparator());
+    QCOMPARE((QStringList{actions[7]->text(), actions[8]->text(), actions[9]->text()}),
              (QStringList{"Квитировать все", "Смена…", "Отчёт за смену…"}));
-    QCOMPARE(actions[9]->objectName(), QStringLiteral("actionHelp"));
+    QCOMPARE(actions[10]->objectName(), QStringLiteral("actionHelp"));
     actions = actions.mid(0, 5);
     actions << c.action("actionExit");
     for (int i = 0; i < tips.size(); ++i) {
