@@ -80,16 +80,21 @@ void AcknowledgementPanel::setLampSource(std::function<LampState()> source)
     lampSource = std::move(source);
 }
 
-void AcknowledgementPanel::eventShown(int row, qint64 journalId, const JournalRecord &event)
+bool AcknowledgementPanel::eventShown(int row, qint64 journalId, const JournalRecord &event)
 {
-    const qint64 id = acknowledgements.add(journalId, event);
+    AcknowledgementLedger::Acknowledgement earlier;
+    const qint64 id = acknowledgements.add(journalId, event, &earlier);
     for (int column = 0; column < table->columnCount(); ++column) {
         if (QTableWidgetItem *item = table->item(row, column))
             item->setData(IdRole, id);
     }
-    markRow(row, true);
+    const bool waits = !acknowledgements.isAcknowledged(id);
+    if (!waits)
+        journal(AcknowledgementLedger::acknowledgementOf(event, id, earlier.guard, earlier.when));
+    markRow(row, waits);
     widenColumnsFor(row);
-    acknowledgeEvery->setEnabled(true);
+    acknowledgeEvery->setEnabled(!acknowledgements.allAcknowledged());
+    return waits;
 }
 
 // The columns were fitted to texts in the plain font; in bold, and the name

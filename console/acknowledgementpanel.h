@@ -36,8 +36,10 @@ public:
     // The panel's state for the report's last section.
     void setLampSource(std::function<LampState()> source);
     // The table's row `row` now shows the event journaled as `journalId`
-    // (0 without a journal); it waits for a guard.
-    void eventShown(int row, qint64 journalId, const JournalRecord &event);
+    // (0 without a journal). True when it waits for a guard; false when the
+    // controller sent an event already acknowledged again (after its list
+    // shrank): that acknowledgement is journaled for the new row and stands.
+    bool eventShown(int row, qint64 journalId, const JournalRecord &event);
 
     const AcknowledgementLedger &ledger() const { return acknowledgements; }
     const DutyRoster &duty() const { return roster; }

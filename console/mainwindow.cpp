@@ -360,7 +360,8 @@ void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
     JournalRecord record;
     const qint64 id = journalEvent(JournalRecord::CurrentList, Alarm, &record);
     appendEvent(ui->tableAlarmCurrent, Alarm);
-    acknowledgements->eventShown(ui->tableAlarmCurrent->rowCount() - 1, id, record);
+    if (!acknowledgements->eventShown(ui->tableAlarmCurrent->rowCount() - 1, id, record))
+        return; // sent again after its list shrank, and acknowledged already
     alarmSound->play();
     if (!isVisible())
         showNormal();

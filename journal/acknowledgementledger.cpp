@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-qint64 AcknowledgementLedger::add(qint64 journalId, const JournalRecord &event)
+qint64 AcknowledgementLedger::add(qint64 journalId, const JournalRecord &event,
+                                  Acknowledgement *earlier)
 {
     // A journal that failed returns 0; a row id is never reused, even when
     // the same event comes back after the list shrank.
@@ -10,9 +11,36 @@ qint64 AcknowledgementLedger::add(qint64 journalId, const JournalRecord &event)
     Entry entry;
     entry.event = event;
     entry.order = nextOrder++;
+    const auto gone = acknowledgedGone.find(sameEventKey(event));
+    if (gone != acknowledgedGone.end()) {
+        entry.acknowledged = true;
+        entry.by = *gone;
+        if (earlier)
+            *earlier = *gone;
+        goneOrder.removeOne(gone.key());
+        acknowledgedGone.erase(gone);
+    } else {
+        ++waiting;
+    }
     entries.insert(id, entry);
-    ++waiting;
     return id;
+}
+
+QString AcknowledgementLedger::sameEventKey(const JournalRecord &event)
+{
+    return QStringList{event.controller, event.port, event.slave.toString(),
+                       event.source.toString(), event.code.toString(), event.occurred, event.name}
+        .join(QChar(0x1f));
+}
+
+void AcknowledgementLedger::remember(const Entry &entry)
+{
+    const QString key = sameEventKey(entry.event);
+    if (!acknowledgedGone.contains(key))
+        goneOrder.append(key);
+    acknowledgedGone.insert(key, entry.by);
+    while (goneOrder.size() > RememberedLimit)
+        acknowledgedGone.remove(goneOrder.takeFirst());
 }
 
 void AcknowledgementLedger::remove(qint64 id)
@@ -20,7 +48,9 @@ void AcknowledgementLedger::remove(qint64 id)
     const auto found = entries.constFind(id);
     if (found == entries.constEnd())
         return;
-    if (!found->acknowledged)
+    if (found->acknowledged)
+        remember(*found);
+    else
         --waiting;
     entries.erase(found);
 }
@@ -29,6 +59,8 @@ void AcknowledgementLedger::clear()
 {
     entries.clear();
     waiting = 0;
+    acknowledgedGone.clear();
+    goneOrder.clear();
 }
 
 bool AcknowledgementLedger::isAcknowledged(qint64 id) const
@@ -44,6 +76,7 @@ bool AcknowledgementLedger::acknowledge(qint64 id, const QString &guard, const Q
     if (found == entries.end() || found->acknowledged)
         return false;
     found->acknowledged = true;
+    found->by = {guard, when};
     --waiting;
     if (record)
         *record = acknowledgementOf(found->event, id, guard, when);

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QString>
 #include <QVector>
 
 // Which of the events on show in "Текущие события" a guard has acknowledged.
@@ -14,9 +15,18 @@
 class AcknowledgementLedger
 {
 public:
-    // Returns the id the event is known by from now on.
-    qint64 add(qint64 journalId, const JournalRecord &event);
-    // The event left the controller's list; acknowledged or not, it is forgotten.
+    // Returns the id the event is known by from now on. After a list shrinks
+    // the controller sends the rest of it again as new events: one that was
+    // acknowledged before (same controller, event and controller time) comes
+    // back acknowledged, and *earlier tells by whom and when.
+    struct Acknowledgement
+    {
+        QString guard;
+        QDateTime when;
+    };
+    qint64 add(qint64 journalId, const JournalRecord &event, Acknowledgement *earlier = nullptr);
+    // The event left the controller's list; acknowledged or not, it is
+    // forgotten, but for an acknowledgement its event may bring back.
     void remove(qint64 id);
     void clear();
 
@@ -38,17 +48,25 @@ public:
                                            const QString &guard, const QDateTime &when);
 
 private:
+    static constexpr int RememberedLimit = 1000;
+
     struct Entry
     {
         JournalRecord event;
         qint64 order = 0;
         bool acknowledged = false;
+        Acknowledgement by;
     };
+
+    static QString sameEventKey(const JournalRecord &event);
+    void remember(const Entry &entry);
 
     QHash<qint64, Entry> entries;
     qint64 nextOrder = 0;
     qint64 nextLocalId = -1;
     int waiting = 0;
+    QHash<QString, Acknowledgement> acknowledgedGone; // by sameEventKey()
+    QVector<QString> goneOrder;                        // oldest first, for the limit
 };
 
 #endif // ACKNOWLEDGEMENTLEDGER_H

@@ -786,6 +786,19 @@ void TestConsoleWindow::acknowledgeCurrentEvents()
     QTRY_COMPARE(model->rowCount(), 2);
     all->trigger();
     QTRY_COMPARE(model->rowCount(), 1);
+
+    // The list shrinks and the controller sends the rest again: the event
+    // acknowledged stays so, silent; the one that waited waits and sounds.
+    c->TableAlarmCurrentSet(event(8));
+    const int soundCalls = c.sound->calls.size();
+    c->TableAlarmCurrentClear();
+    c->TableAlarmCurrentSet(event(7));
+    c->TableAlarmCurrentSet(event(8));
+    QCOMPARE(waitingRows(), QString("-W"));
+    QCOMPARE(c.sound->calls.mid(soundCalls), QStringList({"stop", "play"}));
+    QTRY_COMPARE(model->rowCount(), 3); // event 8's two rows join event 13
+    QCOMPARE(journalRows(path, "kind, guard").mid(18),
+             QStringList({"cleared", "event", "acknowledged" + by, "event"}));
     qunsetenv("TARVIK_JOURNAL");
 }
 

@@ -41,6 +41,7 @@ class TestAcknowledgement : public QObject
 
 private slots:
     void ledgerCountsWhatWaits();
+    void acknowledgementOutlivesARefill();
     void acknowledgementRecordsTheEvent();
     void journalKeepsTheGuardAndTheReference();
     void filterShowsEventsNobodyAcknowledged();
@@ -91,6 +92,38 @@ void TestAcknowledgement::ledgerCountsWhatWaits()
     QCOMPARE(ledger.unacknowledgedCount(), 3);
     ledger.clear();
     QVERIFY(ledger.allAcknowledged() && ledger.size() == 0);
+}
+
+// A list that shrinks comes back whole as new events: what a guard has
+// acknowledged stays acknowledged, what waited still waits.
+void TestAcknowledgement::acknowledgementOutlivesARefill()
+{
+    AcknowledgementLedger ledger;
+    const JournalRecord seen = currentEvent("2026-01-01T08:00:00", "A");
+    const JournalRecord unseen = currentEvent("2026-01-01T08:00:01", "B");
+    JournalRecord otherController = seen;
+    otherController.controller = "Котельная 2";
+    const qint64 a = ledger.add(1, seen);
+    const qint64 b = ledger.add(2, unseen);
+    QVERIFY(ledger.acknowledge(a, "Петров", at("2026-01-01T08:05:00"), nullptr));
+    ledger.remove(a);
+    ledger.remove(b);
+
+    AcknowledgementLedger::Acknowledgement earlier;
+    const qint64 elsewhere = ledger.add(3, otherController, &earlier);
+    QVERIFY(!ledger.isAcknowledged(elsewhere) && earlier.guard.isEmpty());
+    const qint64 again = ledger.add(4, seen, &earlier);
+    QVERIFY(ledger.isAcknowledged(again));
+    QCOMPARE(earlier.guard, QString("Петров"));
+    QCOMPARE(earlier.when, at("2026-01-01T08:05:00"));
+    QVERIFY(!ledger.isAcknowledged(ledger.add(5, unseen)));
+    QCOMPARE(ledger.unacknowledgedCount(), 2);
+
+    // Every later refill carries it too; a cleared ledger forgets it.
+    ledger.remove(again);
+    QVERIFY(ledger.isAcknowledged(ledger.add(6, seen)));
+    ledger.clear();
+    QVERIFY(!ledger.isAcknowledged(ledger.add(7, seen)));
 }
 
 void TestAcknowledgement::acknowledgementRecordsTheEvent()
