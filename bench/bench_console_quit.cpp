@@ -9,6 +9,7 @@
 // Failure detection: a console worker on a silent simulator, from resume() to
 // the line failure text.
 #include "mainwindow.h"
+#include "benchlinefailure.h"
 #include "mythread.h"
 #include "simulator.h"
 
@@ -141,22 +142,7 @@ void failureDetection(Simulator &sim, int rounds)
     sim.withFaults([](FaultPlan &f) { f.setSilent(true); });
     const QString port = sim.devicePaths().value(0);
     for (int round = 0; round < rounds; ++round) {
-        MyThread worker;
-        QEventLoop loop;
-        QElapsedTimer clock;
-        qint64 failedMs = -1;
-        QObject::connect(&worker, &MyThread::Signal, &loop, [&](const QString &text) {
-            if (text == MyThread::lineFailureText())
-                failedMs = clock.elapsed();
-            loop.quit();
-        });
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        worker.setPort(port, 9600, 1);
-        worker.start();
-        sim.clearRequestLog();
-        clock.start();
-        worker.resume();
-        loop.exec();
+        const qint64 failedMs = bench::msUntilLineFailure(sim, LinkTarget::serial(port, 9600, 1), 60000);
         std::printf("silent controller, resume -> \"Ошибка чтения линии!\": %.2f s, %d requests sent "
                     "(a plain 0.5 s time-out each would give %.1f s)\n",
                     failedMs / 1000.0, sim.requestLog().size(), sim.requestLog().size() * 0.5);

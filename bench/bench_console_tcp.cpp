@@ -1,9 +1,9 @@
 // The console's polling over loopback Modbus TCP: cycles per second against a
 // quiet controller, and how long a gateway whose controller is silent takes
 // to be reported as a line failure, for a few response time-outs.
+#include "benchlinefailure.h"
+#include "benchsimulator.h"
 #include "mythread.h"
-#include "simulator.h"
-#include "tcpserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -40,22 +40,8 @@ void cyclesPerSecond(Simulator &sim, const LinkTarget &target, double seconds)
 void silentGateway(Simulator &sim, int port, int timeoutMs)
 {
     sim.withFaults([](FaultPlan &f) { f.setSilent(true); });
-    MyThread worker;
-    QEventLoop loop;
-    QElapsedTimer clock;
-    qint64 failedMs = -1;
-    QObject::connect(&worker, &MyThread::Signal, &loop, [&](const QString &text) {
-        if (text == MyThread::lineFailureText())
-            failedMs = clock.elapsed();
-        loop.quit();
-    });
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    worker.setLink(LinkTarget::tcp(QStringLiteral("127.0.0.1"), port, 1, timeoutMs));
-    worker.start();
-    sim.clearRequestLog();
-    clock.start();
-    worker.resume();
-    loop.exec();
+    const qint64 failedMs = bench::msUntilLineFailure(
+        sim, LinkTarget::tcp(QStringLiteral("127.0.0.1"), port, 1, timeoutMs), 120000);
     std::printf("silent controller behind the gateway, time-out %d ms: \"Ошибка чтения линии!\" after %.2f s, "
                 "%d requests\n", timeoutMs, failedMs / 1000.0, sim.requestLog().size());
     sim.withFaults([](FaultPlan &f) { f.setSilent(false); });
@@ -66,14 +52,12 @@ void silentGateway(Simulator &sim, int port, int timeoutMs)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    Simulator sim;
-    const QString pty = sim.addPseudoTerminal();
-    TcpServer tcp(sim);
-    QString error;
-    if (pty.isEmpty() || !sim.start() || !tcp.listen(QStringLiteral("127.0.0.1"), 0, &error)) {
-        std::printf("simulator did not start: %s\n", qPrintable(error));
+    bench::LoopbackSimulator loopback;
+    if (!loopback.start())
         return 1;
-    }
+    Simulator &sim = loopback.sim;
+    const QString &pty = loopback.pty;
+    TcpServer &tcp = loopback.tcp;
     cyclesPerSecond(sim, LinkTarget::tcp(QStringLiteral("127.0.0.1"), tcp.port(), 1), 3);
     cyclesPerSecond(sim, LinkTarget::serial(pty, 115200, 1), 3);
     for (int timeoutMs : { 1000, 300 })

@@ -1,9 +1,8 @@
 // The editor's whole-configuration read and write through its worker to the
 // simulator over loopback Modbus TCP, connect and disconnect included, next to
 // the same over a pseudo-terminal without line timing.
+#include "benchsimulator.h"
 #include "mythread.h"
-#include "simulator.h"
-#include "tcpserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -74,14 +73,12 @@ void measure(Simulator &sim, const char *name, const LinkTarget &target)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    Simulator sim;
-    const QString pty = sim.addPseudoTerminal();
-    TcpServer tcp(sim);
-    QString error;
-    if (pty.isEmpty() || !sim.start() || !tcp.listen(QStringLiteral("127.0.0.1"), 0, &error)) {
-        std::printf("simulator did not start: %s\n", qPrintable(error));
+    bench::LoopbackSimulator loopback;
+    if (!loopback.start())
         return 1;
-    }
+    Simulator &sim = loopback.sim;
+    const QString &pty = loopback.pty;
+    TcpServer &tcp = loopback.tcp;
     std::printf("whole configuration through the editor's worker, %d jobs each (target: TCP read < 150 ms)\n", Rounds);
     measure(sim, "TCP 127.0.0.1", LinkTarget::tcp(QStringLiteral("127.0.0.1"), tcp.port(), 1));
     measure(sim, "pseudo-terminal", LinkTarget::serial(pty, 115200, 1));
