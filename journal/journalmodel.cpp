@@ -80,13 +80,14 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
 
 QStringList JournalModel::headers()
 {
-    return {tr("Получено"), tr("Запись"), tr("Список"), tr("Событие"), tr("Время события")};
+    return {tr("Получено"), tr("Контроллер"), tr("Запись"), tr("Список"), tr("Событие"),
+            tr("Время события")};
 }
 
 QStringList JournalModel::texts(const JournalRecord &record)
 {
-    return {timeText(record.received), kindText(record.kind), listText(record.list), record.name,
-            timeText(record.occurred)};
+    return {timeText(record.received), record.controller, kindText(record.kind),
+            listText(record.list), record.name, timeText(record.occurred)};
 }
 
 QString JournalModel::kindText(const QString &kind)
@@ -103,6 +104,8 @@ QString JournalModel::kindText(const QString &kind)
         return tr("Опрос начат");
     if (kind == JournalRecord::PollingStopped)
         return tr("Опрос завершен");
+    if (kind == JournalRecord::LinkRestored)
+        return tr("Связь восстановлена");
     return kind; // written by a later version
 }
 
