@@ -81,6 +81,11 @@ void SiteWorker::runJob(RegisterLink &link)
 {
     StoppableLink stoppable(link, [this] { return isStopRequested(); });
     WatchedLink watched(stoppable);
+    // A new run judges every controller afresh, as a single controller's does.
+    for (const auto &unit : units) {
+        unit->answering = true;
+        unit->lost = false;
+    }
     while (!halted) {
         for (const auto &unit : units) {
             if (halted)
