@@ -58,6 +58,8 @@ QString ControllerList::problem() const
             return tr("Адрес контроллера «%1» вне пределов 1–247.").arg(a.name);
         for (int j = 0; j < i; ++j) {
             const ControllerEntry &b = list.at(j);
+            if (a.name.trimmed() == b.name.trimmed())
+                return tr("Название «%1» дано двум контроллерам.").arg(a.name.trimmed());
             if (a.portName != b.portName)
                 continue;
             if (a.address == b.address)

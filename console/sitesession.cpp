@@ -126,11 +126,16 @@ void SiteSession::pause()
     emit answeringChanged();
 }
 
-void SiteSession::stop()
+void SiteSession::requestStop()
 {
     polling = false;
     for (const auto &worker : workers)
         worker->requestStop();
+}
+
+void SiteSession::stop()
+{
+    requestStop();
     for (const auto &worker : workers)
         worker->wait();
 }

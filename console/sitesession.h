@@ -31,7 +31,8 @@ public:
 
     void start();
     void pause();
-    void stop(); // for the application's end; waits for the workers
+    void requestStop(); // for the application's end; workersFinished() follows
+    void stop();        // the same, waiting for the workers
     bool isRunning() const; // false once every worker has ended
     void requestReset(int id);
     void setRetryInterval(int milliseconds);

@@ -171,10 +171,14 @@ void TestConsoleWindow::shell()
     }
 
     // The tool bar in order with the first five pictures; Exit, the sixth, is not on it.
+    // "Контроллеры" follows Settings.
     const QStringList tips{"Начать опрос", "Завершить опрос", "Настройка", "Сброс текущих событий",
                            "Отключить звук", "Выход"};
     QList<QAction *> actions = c->findChild<QToolBar *>()->actions();
-    QCOMPARE(actions.size(), 5);
+    QCOMPARE(actions.size(), 6);
+    QAction *controllers = actions.takeAt(3);
+    QVERIFY(controllers == c.action("actionControllers") && controllers->toolTip() == "Контроллеры");
+    QCOMPARE(QImage(":/images/Controllers.png").size(), QSize(128, 128));
     actions << c.action("actionExit");
     for (int i = 0; i < tips.size(); ++i) {
         QCOMPARE(actions[i]->toolTip(), tips[i]);
@@ -536,8 +540,9 @@ void TestConsoleWindow::pollingEndToEnd()
     MainWindow again;
     JournalModel *model = child<JournalView>(again)->model();
     QCOMPARE(model->rowCount(), expected.size());
-    QCOMPARE(model->data(model->index(expected.size() - 1, 1)).toString(), QString("Отказ линии"));
-    QCOMPARE(model->data(model->index(1, 3)).toString(), QString("Неисправность датчика, Адрес 5"));
+    QCOMPARE(model->data(model->index(expected.size() - 1, 2)).toString(), QString("Отказ линии"));
+    QCOMPARE(model->data(model->index(1, 4)).toString(), QString("Неисправность датчика, Адрес 5"));
+    QCOMPARE(model->data(model->index(1, 1)).toString(), QString()); // one controller goes unnamed
     child<QLineEdit>(again, "lineFilter")->setText("Адрес 99");
     QTRY_COMPARE(model->rowCount(), 1);
     child<QCheckBox>(again, "checkPeriod")->setChecked(true); // today only
