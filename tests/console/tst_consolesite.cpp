@@ -3,6 +3,8 @@
 #include "alarmsound.h"
 #include "controllerlist.h"
 #include "controllersdialog.h"
+#include "eventcatalogue.h"
+#include "eventtables.h"
 #include "mainwindow.h"
 #include "simharness.h"
 #include "sitepanel.h"
@@ -93,6 +95,7 @@ private slots:
     void listIsValidatedAndStored();
     void dialogRefusesAnAddressTwiceOnAPort();
     void siteThroughTheWindow();
+    void tablesKeepTheNewestRowsPerController();
 
 private:
     QTemporaryDir storeDir;
@@ -242,6 +245,32 @@ void TestConsoleSite::siteThroughTheWindow()
 
     child<QAction>(window, "actionDisablePoll")->trigger();
     QTRY_VERIFY(!lit("label_Job_green"));
+}
+
+void TestConsoleSite::tablesKeepTheNewestRowsPerController()
+{
+    QTableWidget current(0, 3), all(0, 3);
+    const EventCatalogue catalogue(EventCatalogue::Console);
+    EventTables tables(&current, &all, catalogue);
+    tables.setSiteView(true);
+    QCOMPARE(current.columnCount(), 4);
+    QVERIFY(current.toolTip().contains("журнал хранит все"));
+    const auto alarm = [](int n) { return AlarmType{quint16(33 + n % 200), 4, 24, 1, 1, 0, 0, quint8(n % 60)}; };
+    for (int n = 0; n < EventTables::MaxRows + 5; ++n)
+        tables.append(EventTables::Current, alarm(n), n % 2, n % 2 ? "B" : "A");
+    QVERIFY(current.rowCount() <= EventTables::MaxRows && current.rowCount() >= EventTables::MaxRows * 9 / 10);
+    const int last = EventTables::MaxRows + 4;
+    QCOMPARE(current.item(current.rowCount() - 1, 1)->text(), catalogue.eventText(alarm(last).source, 4));
+    QCOMPARE(current.item(current.rowCount() - 1, 0)->text(), QString("A"));
+
+    const int rowsOfB = tables.rowsOf(EventTables::Current, 1);
+    tables.clearController(EventTables::Current, 0);
+    QCOMPARE(current.rowCount(), rowsOfB);
+    for (int row = 0; row < current.rowCount(); ++row)
+        QCOMPARE(current.item(row, 0)->text(), QString("B"));
+    QCOMPARE(all.rowCount(), 0);
+    tables.setSiteView(false); // back to one controller's shape
+    QVERIFY(current.columnCount() == 3 && current.rowCount() == 0);
 }
 
 QTEST_MAIN(TestConsoleSite)
