@@ -1,6 +1,7 @@
 #include "sitepanel.h"
 
 #include <QListWidget>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -36,6 +37,29 @@ void SitePanel::setControllers(const QVector<Entry> &newEntries)
     }
     if (list->count() > 0)
         list->setCurrentRow(0);
+    fitWidth();
+}
+
+// Wide enough for any state of the longest name, so lines are never cut
+// and the panel does not jump as states change.
+void SitePanel::fitWidth()
+{
+    QString widest;
+    for (const Entry &entry : qAsConst(entries)) {
+        for (int state = ControllerStatus::NotPolled; state <= ControllerStatus::Quiet; ++state) {
+            const QString text = lineText(entry.name, ControllerStatus::State(state), 999);
+            if (list->fontMetrics().horizontalAdvance(text) > list->fontMetrics().horizontalAdvance(widest))
+                widest = text;
+        }
+    }
+    const int frame = 2 * list->frameWidth() + list->verticalScrollBar()->sizeHint().width();
+    list->setMinimumWidth(list->fontMetrics().horizontalAdvance(widest) + list->iconSize().width()
+                          + 3 * list->spacing() + 16 + frame);
+}
+
+QString SitePanel::lineText(const QString &name, ControllerStatus::State state, int events)
+{
+    return tr("%1 — %2, событий: %3").arg(name, ControllerStatus::text(state)).arg(events);
 }
 
 void SitePanel::setStatus(int id, const ControllerStatus &status)
@@ -49,9 +73,7 @@ void SitePanel::setStatus(int id, const ControllerStatus &status)
             name = entry.name;
     }
     const ControllerStatus::State state = status.state();
-    item->setText(tr("%1 — %2, событий: %3")
-                      .arg(name, ControllerStatus::text(state))
-                      .arg(status.currentEventCount()));
+    item->setText(lineText(name, state, status.currentEventCount()));
     item->setIcon(QIcon(lampPicture(state)));
     item->setToolTip(item->text());
 }

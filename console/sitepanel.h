@@ -38,6 +38,8 @@ signals:
 
 private:
     QListWidgetItem *itemOf(int id) const;
+    void fitWidth();
+    static QString lineText(const QString &name, ControllerStatus::State state, int events);
 
     QListWidget *list;
     QVector<Entry> entries;
