@@ -47,7 +47,21 @@ int JournalModel::fetchNewer()
     beginInsertRows(QModelIndex(), rows.size(), rows.size() + page.size() - 1);
     rows += page;
     endInsertRows();
+    dropOldestBeyond(MaxLoadedRows);
     return page.size() + fetchNewer();
+}
+
+// A console that runs for a month journals without end; what scrolled out
+// at the top is read again when the view scrolls back up.
+void JournalModel::dropOldestBeyond(int limit)
+{
+    const int excess = rows.size() - limit;
+    if (excess <= 0)
+        return;
+    beginRemoveRows(QModelIndex(), 0, excess - 1);
+    rows.remove(0, excess);
+    olderLeft = true;
+    endRemoveRows();
 }
 
 int JournalModel::rowCount(const QModelIndex &parent) const

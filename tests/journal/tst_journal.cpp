@@ -181,6 +181,17 @@ void TestJournal::modelLoadsPagesAtBothEnds()
     model.setFilter({QDate(2026, 1, 2), {}, {}});
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(model.headerData(5, Qt::Horizontal).toString(), QString("Время события"));
+
+    // A long run's new rows push the oldest loaded out; scrolling up reads them again.
+    model.setFilter({});
+    for (int i = 1; i <= JournalModel::MaxLoadedRows; ++i)
+        journal.append(eventAt("2026-01-03T00:00:00", "late " + QString::number(i)));
+    QCOMPARE(model.fetchNewer(), JournalModel::MaxLoadedRows);
+    QCOMPARE(model.rowCount(), JournalModel::MaxLoadedRows);
+    QCOMPARE(nameAt(0), QString("late 1"));
+    QVERIFY(model.hasOlder());
+    QCOMPARE(model.fetchOlder(), JournalModel::PageSize);
+    QCOMPARE(nameAt(JournalModel::PageSize - 1), QString("new"));
 }
 
 void TestJournal::csvBytes()
