@@ -68,12 +68,12 @@ long residentKb()
     return -1;
 }
 
+// Sleeps in the event loop, so this thread costs no CPU meanwhile.
 void waitMs(int milliseconds)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // One TarvikSim process: a line of controllers at 9600 baud with wire timing.
@@ -138,10 +138,16 @@ void siteRun(int lineCount, int perLine, int events)
     QElapsedTimer clock;
     clock.start();
     qint64 rowAt = -1;
+    QEventLoop rowLoop;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &rowLoop, &QEventLoop::quit);
     QObject::connect(&session, &SiteSession::eventRead, [&](int id, bool isCurrent, AlarmType alarm) {
         tables.append(isCurrent ? EventTables::Current : EventTables::All, alarm, id, session.name(id));
-        if (isCurrent)
+        if (isCurrent) {
             rowAt = clock.elapsed();
+            rowLoop.quit();
+        }
     });
     QObject::connect(&session, &SiteSession::vpkChanged, [&](int id) { ++cycles[id]; });
     int lost = 0;
@@ -168,8 +174,11 @@ void siteRun(int lineCount, int perLine, int events)
         rowAt = -1;
         const qint64 raisedAt = clock.elapsed();
         lines[id / perLine]->raise(id % perLine + 1, 33 + k % 200, k % 10);
-        while (rowAt < 0 && clock.elapsed() - raisedAt < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (rowAt < 0) {
+            guard.start(10000);
+            rowLoop.exec();
+            guard.stop();
+        }
         if (rowAt < 0)
             ++missed;
         else

@@ -8,6 +8,13 @@
 
 constexpr int SiteWorker::RetryIntervalMs;
 
+namespace {
+
+// Enough for one event: index, acknowledge and record, and the decision after.
+constexpr int MaxExtraSteps = 4;
+
+} // namespace
+
 // One controller on the line: its poller and what has been reported of it.
 // Worker thread only, except the poller's reset flag.
 class SiteWorker::Unit : private Poller::Listener
@@ -116,6 +123,14 @@ void SiteWorker::pollUnit(Unit &unit, WatchedLink &link)
     };
     bool lineUp = unit.poller.pollCurrentEvents(link);
     afterStep();
+    // A new current event is fetched in this turn rather than a round of
+    // the line later: with many controllers on a line a round takes long.
+    for (int extra = 0; extra < MaxExtraSteps && lineUp && unit.answering && !halted
+                        && unit.poller.currentReader().state() != EventListReader::ReadCount;
+         ++extra) {
+        lineUp = unit.poller.pollCurrentEvents(link);
+        afterStep();
+    }
     if (lineUp && !halted) {
         lineUp = unit.poller.pollAllEvents(link);
         afterStep();

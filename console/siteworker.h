@@ -12,7 +12,8 @@
 class WatchedLink;
 
 // The worker of one port of a site: polls the line's controllers in turn
-// (each one's three poll steps, then the next), each with its own readers,
+// (each one's three poll steps, then the next; a current event announced in
+// a turn is fetched within it), each with its own readers,
 // which keep their state for the whole process. A controller that fails the
 // line-failure rule is reported lost and tried again every 10 s while the
 // others go on; polling ends only when the window ends it.
