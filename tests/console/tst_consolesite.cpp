@@ -96,6 +96,7 @@ private slots:
     void dialogRefusesAnAddressTwiceOnAPort();
     void siteThroughTheWindow();
     void tablesKeepTheNewestRowsPerController();
+    void oneControllerSaysNoAnswerAtOnce();
 
 private:
     QTemporaryDir storeDir;
@@ -271,6 +272,33 @@ void TestConsoleSite::tablesKeepTheNewestRowsPerController()
     QCOMPARE(all.rowCount(), 0);
     tables.setSiteView(false); // back to one controller's shape
     QVERIFY(current.columnCount() == 3 && current.rowCount() == 0);
+}
+
+// One controller: today's window, plus the early word in the status bar.
+void TestConsoleSite::oneControllerSaysNoAnswerAtOnce()
+{
+    SimHarness sim;
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    setStoredPort(sim.devicePath(), {sim.devicePath()});
+    QVERIFY(ControllerList({entry("Один", sim.devicePath(), 1)}).save());
+    MainWindow window;
+    window.setAlarmSound(new RecordingSound);
+    child<QAction>(window, "actionEnablePoll")->trigger();
+    QVERIFY(!window.siteSession() && !window.sitePanelWidget()->isVisibleTo(&window));
+    QCOMPARE(child<QTableWidget>(window, "tableAlarmCurrent")->columnCount(), 3);
+    QTRY_VERIFY(!child<QLabel>(window, "label_Job_grey")->isVisibleTo(&window));
+
+    auto *noAnswer = child<QLabel>(window, "labelNoAnswer");
+    QVERIFY(noAnswer->isHidden());
+    sim.setSilent(true);
+    QElapsedTimer silentFor;
+    silentFor.start();
+    QTRY_VERIFY_WITH_TIMEOUT(noAnswer->isVisibleTo(&window), 3000);
+    QVERIFY2(silentFor.elapsed() < 1500, qPrintable(QString::number(silentFor.elapsed())));
+    QCOMPARE(noAnswer->text(), QString("Нет ответа от контроллера"));
+    sim.setSilent(false);
+    QTRY_VERIFY_WITH_TIMEOUT(noAnswer->isHidden(), 5000);
+    child<QAction>(window, "actionDisablePoll")->trigger();
 }
 
 QTEST_MAIN(TestConsoleSite)
