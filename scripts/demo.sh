@@ -75,8 +75,8 @@ fi
 
 export TARVIK_PORTS="$editorPort:$consolePort:$secondLine"
 
-echo "Line 1, controllers 1 and 2: $editorPort (editor), $consolePort (console)"
-echo "Line 2, controller 3: $secondLine"
+echo "Controller simulator: $editorPort (editor), $consolePort (console)"
+echo "  controllers 1 and 2 on that line; controller 3 alone on $secondLine"
 echo "Drive them with: echo help | socat - UNIX-CONNECT:$work/control (line 1; \"slave 2\" picks controller 2)"
 echo "                 echo help | socat - UNIX-CONNECT:$work/control-2 (line 2)"
 
