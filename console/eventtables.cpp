@@ -30,8 +30,9 @@ void EventTables::setSiteView(bool on)
     if (on == siteView)
         return;
     siteView = on;
-    for (QTableWidget *table : { current, all }) {
-        emptyTable(table);
+    for (List list : { Current, All }) {
+        emptyTable(list);
+        QTableWidget *table = this->table(list);
         if (on) {
             table->insertColumn(0);
             table->setHorizontalHeaderItem(0, new QTableWidgetItem(tr("Контроллер")));
@@ -47,7 +48,7 @@ void EventTables::append(List list, const AlarmType &alarm, int controller,
 {
     QTableWidget *table = this->table(list);
     if (table->rowCount() >= MaxRows)
-        dropOldest(table);
+        dropOldest(list);
     const EventRow row = EventRow::from(alarm, catalogue);
     QStringList texts{ row.name, row.time, row.date };
     if (siteView)
@@ -63,38 +64,50 @@ void EventTables::append(List list, const AlarmType &alarm, int controller,
     // The name column is narrower than a name with its device address.
     table->item(rowIndex, nameColumn)->setToolTip(row.name.trimmed());
     table->item(rowIndex, 0)->setData(ControllerRole, controller);
+    ++counts[list][controller];
     selectLastRow(table);
 }
 
 // A burst past the limit drops a tenth at once: one removal per row would
 // shift the whole table each time.
-void EventTables::dropOldest(QTableWidget *table)
+void EventTables::dropOldest(List list)
 {
+    QTableWidget *table = this->table(list);
     const int excess = table->rowCount() - MaxRows + 1;
     const int drop = qMax(excess, MaxRows / 10);
+    for (int row = 0; row < drop; ++row)
+        --counts[list][controllerOf(table, row)];
     table->model()->removeRows(0, drop);
 }
 
 void EventTables::clear(List list)
 {
-    emptyTable(table(list));
+    emptyTable(list);
+}
+
+int EventTables::controllerOf(const QTableWidget *table, int row)
+{
+    return table->item(row, 0)->data(ControllerRole).toInt();
 }
 
 void EventTables::clearController(List list, int controller)
 {
     QTableWidget *table = this->table(list);
+    if (rowsOf(list, controller) == 0)
+        return;
     if (rowsOf(list, controller) == table->rowCount()) {
-        emptyTable(table);
+        emptyTable(list);
         return;
     }
+    counts[list].remove(controller);
     // Runs of the controller's rows go together, from the bottom up.
     for (int row = table->rowCount() - 1; row >= 0;) {
-        if (table->item(row, 0)->data(ControllerRole).toInt() != controller) {
+        if (controllerOf(table, row) != controller) {
             --row;
             continue;
         }
         int first = row;
-        while (first > 0 && table->item(first - 1, 0)->data(ControllerRole).toInt() == controller)
+        while (first > 0 && controllerOf(table, first - 1) == controller)
             --first;
         table->model()->removeRows(first, row - first + 1);
         row = first - 1;
@@ -108,13 +121,7 @@ int EventTables::rowCount(List list) const
 
 int EventTables::rowsOf(List list, int controller) const
 {
-    const QTableWidget *table = this->table(list);
-    int count = 0;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        if (table->item(row, 0)->data(ControllerRole).toInt() == controller)
-            ++count;
-    }
-    return count;
+    return counts[list].value(controller);
 }
 
 // selectRow() lays the table out and scrolls at once: on screen about a
@@ -147,8 +154,10 @@ void EventTables::followLastRows()
 }
 
 // The worker reports an empty list in every cycle.
-void EventTables::emptyTable(QTableWidget *table)
+void EventTables::emptyTable(List list)
 {
+    counts[list].clear();
+    QTableWidget *table = this->table(list);
     if (table->rowCount() == 0)
         return;
     table->clearContents();

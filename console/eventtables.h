@@ -3,6 +3,7 @@
 
 #include "alarmtype.h"
 
+#include <QHash>
 #include <QObject>
 #include <QVector>
 
@@ -44,14 +45,18 @@ public:
 
 private:
     void selectLastRow(QTableWidget *table);
-    void dropOldest(QTableWidget *table);
-    static void emptyTable(QTableWidget *table);
+    void dropOldest(List list);
+    void emptyTable(List list);
+    static int controllerOf(const QTableWidget *table, int row);
 
     QTableWidget *current;
     QTableWidget *all;
     const EventCatalogue &catalogue;
     bool siteView = false;
     QVector<QTableWidget *> rowsToFollow;
+    // Rows per controller: a controller's empty list is reported in every
+    // polling cycle, and asking must not scan a full table each time.
+    QHash<int, int> counts[2];
 };
 
 #endif // EVENTTABLES_H

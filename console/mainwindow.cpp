@@ -397,7 +397,12 @@ void MainWindow::on_actionEnablePoll_triggered()
 {
     const ControllerList list = ControllerList::load();
     if (list.isSite()) {
-        startSite(list);
+        // The store may have been edited by hand since the dialog checked it.
+        const QString problem = list.problem();
+        if (problem.isEmpty())
+            startSite(list);
+        else
+            QMessageBox::critical(this, tr("Внимание"), problem);
         return;
     }
     endSite();

@@ -265,6 +265,7 @@ void TestConsoleSite::tablesKeepTheNewestRowsPerController()
     QCOMPARE(current.item(current.rowCount() - 1, 0)->text(), QString("A"));
 
     const int rowsOfB = tables.rowsOf(EventTables::Current, 1);
+    QCOMPARE(tables.rowsOf(EventTables::Current, 0) + rowsOfB, current.rowCount());
     tables.clearController(EventTables::Current, 0);
     QCOMPARE(current.rowCount(), rowsOfB);
     for (int row = 0; row < current.rowCount(); ++row)
