@@ -1,7 +1,11 @@
 // A site's port workers polling several simulated controllers on pseudo-terminals.
+#include "controllerlist.h"
 #include "controllerstatus.h"
+#include "rtuframe.h"
+#include "sitesession.h"
 #include "siteworker.h"
 #include "simharness.h"
+#include "testmaster.h"
 
 #include <QtTest>
 
@@ -66,6 +70,8 @@ private slots:
     void eventsResetAndLampsStayWithTheirController();
     void aSilentControllerIsLostAloneAndComesBack();
     void statusShowsTheWorstState();
+    void lineAnswersEachServedAddressOnly();
+    void aPortThatCannotOpenIsRetriedAlone();
 };
 
 // Three controllers: ids 0 and 1 share a line as slaves 1 and 2, id 2 is slave 5 alone.
@@ -161,6 +167,76 @@ void TestSiteWorker::statusShowsTheWorstState()
     QCOMPARE(status.state(), ControllerStatus::NotPolled);
     QCOMPARE(ControllerStatus::text(ControllerStatus::NoLink), QStringLiteral("Нет связи"));
     QCOMPARE(ControllerStatus::text(ControllerStatus::NoAnswer), QStringLiteral("нет ответа"));
+}
+
+// The simulator's line as a master sees it: each served address its own
+// registers, others and broken frames unanswered.
+void TestSiteWorker::lineAnswersEachServedAddressOnly()
+{
+    SimHarness line(QVector<int>{1, 2});
+    QVERIFY2(line.isReady(), qPrintable(line.errorString()));
+    {
+        TestMaster second(line.devicePath(), 2);
+        QCOMPARE(second.writeSingle(1999, 0x1234), 1);
+        QCOMPARE(second.holding(1999, 1), QVector<quint16>{0x1234});
+    }
+    QVERIFY(line.stateCopyOf(2).holding(1999) == 0x1234 && line.stateCopyOf(1).holding(1999) != 0x1234);
+    {
+        TestMaster absent(line.devicePath(), 3);
+        absent.setResponseTimeout(200);
+        quint16 value = 0;
+        QCOMPARE(absent.readHolding(1999, 1, &value), -1);
+    }
+    QTRY_COMPARE(line.statistics().otherSlave, quint64(1));
+
+    TestMaster first(line.devicePath(), 1);
+    first.setResponseTimeout(200);
+    QByteArray broken = RtuFrame::withCrc(QByteArray::fromHex("020307cf0001"));
+    broken[broken.size() - 1] = char(broken.at(broken.size() - 1) ^ 0x55);
+    QVERIFY(first.sendRaw(broken));
+    QVERIFY(first.receiveRaw(300).isEmpty());
+    QCOMPARE(first.holding(1999, 1).size(), 1); // the line is still served after it
+}
+
+// Two controllers on a line that answers, one on a port that cannot be opened:
+// that one is lost once, its port tried again and again, the others unharmed.
+void TestSiteWorker::aPortThatCannotOpenIsRetriedAlone()
+{
+    SimHarness line(QVector<int>{1, 2});
+    QVERIFY2(line.isReady(), qPrintable(line.errorString()));
+    line.stateOf(2, [](ControllerState &s) { s.addCurrentEvent(simEvent(4)); });
+    QVector<ControllerEntry> entries(3);
+    const QString ports[] = {line.devicePath(), line.devicePath(), "/nonexistent/tarvik-line"};
+    for (int i = 0; i < 3; ++i) {
+        entries[i].name = ControllerList::defaultName(i + 1);
+        entries[i].portName = ports[i];
+        entries[i].address = i + 1;
+    }
+    SiteSession session{ControllerList(entries)};
+    session.setRetryInterval(300);
+    QVector<int> lost, current;
+    int portFailures = 0;
+    connect(&session, &SiteSession::linkLost, this, [&](int id) { lost << id; });
+    connect(&session, &SiteSession::eventRead, this, [&](int id, bool isCurrent, AlarmType) {
+        if (isCurrent)
+            current << id;
+    });
+    connect(&session, &SiteSession::portFailed, this, [&](const QString &port, const QString &text) {
+        portFailures += port == ports[2] && text.startsWith("Ошибка открытия порта");
+    });
+    session.start();
+    QTRY_VERIFY_WITH_TIMEOUT(portFailures >= 3, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(current, QVector<int>{1}, 5000);
+    QCOMPARE(lost, QVector<int>{2});
+    QCOMPARE(session.status(2).state(), ControllerStatus::NoLink);
+    QCOMPARE(session.status(1).state(), ControllerStatus::Events);
+    QCOMPARE(session.lostIds(), QVector<int>{2});
+
+    session.pause(); // not polled, nothing is lost any more; no more tries
+    QVERIFY(session.lostIds().isEmpty());
+    const int failuresAtPause = portFailures;
+    QTest::qWait(800);
+    QCOMPARE(portFailures, failuresAtPause);
 }
 
 QTEST_MAIN(TestSiteWorker)
