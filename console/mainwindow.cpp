@@ -2,8 +2,10 @@
 #include "ui_mainwindow.h"
 
 #include "acknowledgementpanel.h"
-#include "eventrow.h"
+#include "controllersdialog.h"
+#include "controllerlist.h"
 #include "eventtablemenu.h"
+#include "eventtables.h"
 #include "helpwindow.h"
 #include "journal.h"
 #include "journalview.h"
@@ -12,11 +14,15 @@
 #include "mythread.h"
 #include "settingsdialog.h"
 #include "shortcuttips.h"
+#include "sitepanel.h"
+#include "sitesession.h"
 #include "textfit.h"
 #include "windowstate.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -73,6 +79,8 @@ MainWindow::MainWindow(QWidget *parent)
     setAlarmSound(new MediaAlarmSound);
 
     createJournal();
+    tables = new EventTables(ui->tableAlarmCurrent, ui->tableAlarmAll, catalogue, this);
+    createSiteWidgets();
     createPublishing();
 
     HelpWindow::addTo(this, ui->mainToolBar);
@@ -87,6 +95,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     stopWorker();
+    delete site;
     delete worker;
     delete ui;
 }
@@ -107,7 +116,7 @@ void MainWindow::setTrayAvailableCheck(std::function<bool()> check)
 
 bool MainWindow::isWorkerRunning() const
 {
-    return worker && worker->isRunning();
+    return (worker && worker->isRunning()) || (site && site->isRunning());
 }
 
 // The panel's captions and the tables' columns take what the desktop's font
@@ -169,10 +178,11 @@ void MainWindow::createWorker()
     connect(worker, &MyThread::SignalAlarmCurrentClear, this,
             &MainWindow::TableAlarmCurrentClear);
     connect(worker, &MyThread::SignalVpk, this, &MainWindow::VpkSet);
-    connect(worker, &QThread::finished, this, [this] {
-        if (std::exchange(quitWhenWorkerEnds, false))
-            QCoreApplication::quit();
+    connect(worker, &MyThread::answeringChanged, this, [this](bool answering) {
+        singleAnswering = answering;
+        showNoAnswer();
     });
+    connect(worker, &QThread::finished, this, &MainWindow::quitWhenWorkersEnded);
     worker->start(QThread::InheritPriority);
 }
 
@@ -194,7 +204,10 @@ void MainWindow::createJournal()
     new EventTableMenu(ui->tableAlarmAll);
     acknowledgements = new AcknowledgementPanel(this, ui->tableAlarmCurrent, journal);
     acknowledgements->setLampSource([this] { return pendingLamps; });
-    connect(acknowledgements, &AcknowledgementPanel::allAcknowledged, this, [this] { alarmSound->stop(); });
+    connect(acknowledgements, &AcknowledgementPanel::allAcknowledged, this, [this] {
+        if (!sitePolling || site->lostIds().isEmpty())
+            alarmSound->stop(); // a lost controller goes on sounding
+    });
 }
 
 // Off unless the user turned it on; it never waits on the network.
@@ -235,25 +248,35 @@ void MainWindow::warnAboutJournal(const QString &text)
     box->show();
 }
 
-qint64 MainWindow::journalEvent(const QString &list, const AlarmType &alarm, JournalRecord *written)
+qint64 MainWindow::journalEvent(const QString &list, const AlarmType &alarm, int controller,
+                                JournalRecord *written)
 {
     JournalRecord record = JournalRecord::event(list, alarm, catalogue.eventText(alarm.source, alarm.code));
-    const qint64 id = writeToJournal(record);
+    const qint64 id = writeToJournal(record, controller);
     if (written)
         *written = record;
     return id;
 }
 
-void MainWindow::journalNote(const QString &kind, const QString &list, const QString &name)
+void MainWindow::journalNote(const QString &kind, const QString &list, const QString &name,
+                             int controller)
 {
     JournalRecord record = JournalRecord::note(kind, list, name);
-    writeToJournal(record);
+    writeToJournal(record, controller);
 }
 
-qint64 MainWindow::writeToJournal(JournalRecord &record)
+// A site's record names its controller; a single controller's stays unnamed.
+qint64 MainWindow::writeToJournal(JournalRecord &record, int controller)
 {
-    record.port = pollPort;
-    record.slave = pollSlave;
+    if (site && controller >= 0) {
+        const ControllerEntry &entry = site->controllers().at(controller);
+        record.port = entry.portName;
+        record.slave = entry.address;
+        record.controller = entry.name;
+    } else {
+        record.port = pollPort;
+        record.slave = pollSlave;
+    }
     return journal->append(record);
 }
 
@@ -283,6 +306,7 @@ void MainWindow::setPollingActions(bool polling)
 {
     ui->actionEnablePoll->setEnabled(!polling);
     ui->actionSettings->setEnabled(!polling);
+    ui->actionControllers->setEnabled(!polling);
     ui->actionDisablePoll->setEnabled(polling);
     ui->actionNoSound->setEnabled(polling);
     ui->actionReset->setEnabled(polling);
@@ -297,6 +321,20 @@ void MainWindow::on_actionExit_triggered()
 void MainWindow::on_actionSettings_triggered()
 {
     settingsDialog->exec();
+}
+
+// The first row is the settings dialog's link: a dialog made afresh shows
+// what was stored here.
+void MainWindow::on_actionControllers_triggered()
+{
+    ControllersDialog dialog(this);
+    dialog.setControllers(ControllerList::load());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!dialog.controllers().save())
+        QMessageBox::warning(this, tr("Внимание"), tr("Список контроллеров не удалось сохранить."));
+    delete settingsDialog;
+    settingsDialog = new SettingsDialog(this);
 }
 
 bool MainWindow::canHideInTray() const
@@ -334,6 +372,8 @@ void MainWindow::Message(const QString Texst)
 {
     if (quitting)
         return; // a failure reported while the worker ends is no news
+    singleAnswering = true;
+    showNoAnswer();
     journalNote(JournalRecord::LineFailure, QString(), QString(Texst).replace(QLatin1Char('\n'), QString()));
     QMessageBox box(QMessageBox::Critical, tr("Внимание"), Texst, QMessageBox::Ok, this);
     box.exec();
@@ -343,14 +383,14 @@ void MainWindow::Message(const QString Texst)
 void MainWindow::TableAlarmAllSet(AlarmType Alarm)
 {
     journalEvent(JournalRecord::AllList, Alarm);
-    appendEvent(ui->tableAlarmAll, Alarm);
+    tables->append(EventTables::All, Alarm);
 }
 
 void MainWindow::TableAlarmAllClear()
 {
     if (ui->tableAlarmAll->rowCount() > 0) // the worker reports an empty list in every cycle
         journalNote(JournalRecord::Cleared, JournalRecord::AllList);
-    emptyTable(ui->tableAlarmAll);
+    tables->clear(EventTables::All);
 }
 
 void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
@@ -358,8 +398,8 @@ void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
     if (quitting)
         return; // an event read while the worker ends must not bring the window back
     JournalRecord record;
-    const qint64 id = journalEvent(JournalRecord::CurrentList, Alarm, &record);
-    appendEvent(ui->tableAlarmCurrent, Alarm);
+    const qint64 id = journalEvent(JournalRecord::CurrentList, Alarm, -1, &record);
+    tables->append(EventTables::Current, Alarm);
     if (!acknowledgements->eventShown(ui->tableAlarmCurrent->rowCount() - 1, id, record))
         return; // sent again after its list shrank, and acknowledged already
     alarmSound->play();
@@ -371,7 +411,7 @@ void MainWindow::TableAlarmCurrentClear()
 {
     if (ui->tableAlarmCurrent->rowCount() > 0)
         journalNote(JournalRecord::Cleared, JournalRecord::CurrentList);
-    emptyTable(ui->tableAlarmCurrent);
+    tables->clear(EventTables::Current);
     alarmSound->stop();
 }
 
@@ -382,14 +422,41 @@ void MainWindow::VpkSet(quint32 Vpk)
 
 void MainWindow::on_actionDisablePoll_triggered()
 {
-    worker->pause();
+    if (sitePolling) {
+        site->pause();
+        sitePolling = false;
+    } else {
+        worker->pause();
+        singleAnswering = true;
+    }
+    showNoAnswer();
     setPollingActions(false);
     journalNote(JournalRecord::PollingStopped);
 }
 
 void MainWindow::on_actionEnablePoll_triggered()
 {
-    const Settings settings = settingsDialog->settings();
+    const ControllerList list = ControllerList::load();
+    if (list.isSite()) {
+        // The store may have been edited by hand since the dialog checked it.
+        const QString problem = list.problem();
+        if (problem.isEmpty())
+            startSite(list);
+        else
+            QMessageBox::critical(this, tr("Внимание"), problem);
+        return;
+    }
+    endSite();
+    Settings settings = settingsDialog->settings();
+    // The one polled controller need not be the first of the list.
+    const QVector<int> polled = list.polled();
+    if (polled.size() == 1 && polled.first() > 0) {
+        const ControllerEntry &entry = list.at(polled.first());
+        settings = Settings();
+        settings.portName = entry.portName;
+        settings.baudRate = entry.baudRate;
+        settings.address = entry.address;
+    }
     worker->setLink(settings.linkTarget());
     worker->resume();
     setPollingActions(true);
@@ -401,8 +468,16 @@ void MainWindow::on_actionEnablePoll_triggered()
 
 void MainWindow::on_actionReset_triggered()
 {
-    journalNote(JournalRecord::Reset, JournalRecord::CurrentList);
-    worker->requestReset();
+    if (!sitePolling) {
+        journalNote(JournalRecord::Reset, JournalRecord::CurrentList);
+        worker->requestReset();
+        return;
+    }
+    const int id = askResetController();
+    if (id < 0)
+        return;
+    journalNote(JournalRecord::Reset, JournalRecord::CurrentList, QString(), id);
+    site->requestReset(id);
 }
 
 void MainWindow::on_actionNoSound_triggered()
@@ -410,66 +485,11 @@ void MainWindow::on_actionNoSound_triggered()
     alarmSound->stop();
 }
 
-void MainWindow::appendEvent(QTableWidget *table, const AlarmType &alarm)
-{
-    const EventRow row = EventRow::from(alarm, catalogue);
-    const int rowIndex = table->rowCount();
-    table->insertRow(rowIndex);
-    const QString texts[] = { row.name, row.time, row.date };
-    for (int column = 0; column < 3; ++column) {
-        auto *item = new QTableWidgetItem(texts[column]);
-        item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-        table->setItem(rowIndex, column, item);
-    }
-    // The name column is narrower than a name with its device address.
-    table->item(rowIndex, 0)->setToolTip(row.name.trimmed());
-    selectLastRow(table);
-}
-
-// selectRow() lays the table out and scrolls at once: on screen about a
-// millisecond per row, and in any case a pass over every row, so a burst of
-// events would stall the window. The row is selected at once; it is made
-// current and scrolled to once per burst, before the window is next painted.
-void MainWindow::selectLastRow(QTableWidget *table)
-{
-    const int row = table->rowCount() - 1;
-    table->selectionModel()->select(table->model()->index(row, 0),
-                                    QItemSelectionModel::ClearAndSelect
-                                        | QItemSelectionModel::Rows);
-    if (!rowsToFollow.contains(table)) {
-        rowsToFollow.append(table);
-        QMetaObject::invokeMethod(this, &MainWindow::followLastRows, Qt::QueuedConnection);
-    }
-}
-
-void MainWindow::followLastRows()
-{
-    const QVector<QTableWidget *> tables = std::exchange(rowsToFollow, {});
-    for (QTableWidget *table : tables) {
-        if (table->rowCount() > 0) {
-            table->selectRow(table->rowCount() - 1);
-            // selectRow() can scroll before the burst's rows are laid out and
-            // leave the last row out of view (seen once the window had its
-            // journal tab); scrollToBottom() lays them out first.
-            table->scrollToBottom();
-        }
-    }
-}
-
 bool MainWindow::event(QEvent *event)
 {
     if (event->type() == QEvent::UpdateRequest)
-        followLastRows();
+        tables->followLastRows();
     return QMainWindow::event(event);
-}
-
-// The worker reports an empty list in every cycle.
-void MainWindow::emptyTable(QTableWidget *table)
-{
-    if (table->rowCount() == 0)
-        return;
-    table->clearContents();
-    table->setRowCount(0);
 }
 
 void MainWindow::showSoundProblem(const QString &problem)
@@ -493,12 +513,23 @@ void MainWindow::endApplication()
     alarmSound->stop();
     quitWhenWorkerEnds = true;
     worker->requestStop();
-    if (worker->isFinished() && std::exchange(quitWhenWorkerEnds, false))
-        QCoreApplication::quit();
+    if (site)
+        site->requestStop();
+    quitWhenWorkersEnded();
+}
+
+void MainWindow::quitWhenWorkersEnded()
+{
+    if (!quitWhenWorkerEnds || !worker->isFinished() || (site && site->isRunning()))
+        return;
+    quitWhenWorkerEnds = false;
+    QCoreApplication::quit();
 }
 
 void MainWindow::stopWorker()
 {
     if (worker)
         worker->stopAndWait();
+    if (site)
+        site->stop();
 }

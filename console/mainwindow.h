@@ -15,6 +15,9 @@
 
 class AcknowledgementPanel;
 class AlarmSound;
+class ControllerList;
+class ControllersDialog;
+class EventTables;
 class Journal;
 class JournalView;
 class MqttBinder;
@@ -25,13 +28,17 @@ class QMenu;
 class QTableWidget;
 class QTimer;
 class SettingsDialog;
+class SitePanel;
+class SiteSession;
 
 namespace Ui {
 class MainWindow;
 }
 
 // The console's window: the lamp panel driven by the controller's Vpk, the
-// current and all-events tables, the looping alarm and the tray.
+// current and all-events tables, the looping alarm and the tray. With two or
+// more polled controllers it watches the whole site: a panel of controllers,
+// a controller column in the tables, one worker per port.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -45,12 +52,16 @@ public:
     void setAlarmSound(AlarmSound *sound);
     void setTrayAvailableCheck(std::function<bool()> check);
 
-    // False once the worker has been stopped for the application's end.
+    // False once the workers have been stopped for the application's end.
     bool isWorkerRunning() const;
+    // The site being polled, or null with one controller; for tests.
+    SiteSession *siteSession() const { return site; }
+    SitePanel *sitePanelWidget() const { return sitePanel; }
 
 private slots:
     void on_actionExit_triggered();
     void on_actionSettings_triggered();
+    void on_actionControllers_triggered();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -80,22 +91,32 @@ private:
     };
 
     void fitTexts();
+    void createSiteWidgets();
+    void startSite(const ControllerList &list);
+    void endSite();
+    void connectSite();
+    void siteEvent(int id, bool current, const AlarmType &alarm);
+    void siteCleared(int id, bool current);
+    void siteLost(int id);
+    void siteRestored(int id);
+    void showSelectedLamps();
+    void showNoAnswer();
+    void stopAlarmWhenSettled();
+    int askResetController();
+    void quitWhenWorkersEnded();
     void createTray();
     void createWorker();
     void collectLamps();
     void drawLamps();
     void setPollingActions(bool polling);
-    void appendEvent(QTableWidget *table, const AlarmType &alarm);
     void createJournal();
     void createPublishing();
-    qint64 journalEvent(const QString &list, const AlarmType &alarm, JournalRecord *written = nullptr);
+    qint64 journalEvent(const QString &list, const AlarmType &alarm, int controller = -1,
+                        JournalRecord *written = nullptr);
     void journalNote(const QString &kind, const QString &list = QString(),
-                     const QString &name = QString());
-    qint64 writeToJournal(JournalRecord &record);
+                     const QString &name = QString(), int controller = -1);
+    qint64 writeToJournal(JournalRecord &record, int controller);
     void warnAboutJournal(const QString &text);
-    void selectLastRow(QTableWidget *table);
-    void followLastRows();
-    static void emptyTable(QTableWidget *table);
     void stopWorker();
     bool canHideInTray() const;
     void showSoundProblem(const QString &problem);
@@ -115,7 +136,12 @@ private:
     MyThread *worker = nullptr;
     AlarmSound *alarmSound = nullptr;
     std::function<bool()> trayAvailable;
-    QVector<QTableWidget *> rowsToFollow;
+    EventTables *tables = nullptr;
+    SitePanel *sitePanel = nullptr;
+    SiteSession *site = nullptr;
+    bool sitePolling = false;
+    QLabel *noAnswerLabel = nullptr;
+    bool singleAnswering = true;
     Journal *journal = nullptr;
     JournalView *journalView = nullptr;
     AcknowledgementPanel *acknowledgements = nullptr;

@@ -2,6 +2,7 @@
 
 #include "registerlink.h"
 #include "stoppablelink.h"
+#include "watchedlink.h"
 
 #include <QMutexLocker>
 
@@ -45,15 +46,26 @@ void MyThread::runJob(RegisterLink &link)
     // halted is looked at between steps too, so a pause never waits for more
     // than the requests of one step; a stop cuts the step itself short.
     StoppableLink stoppable(link, [this] { return isStopRequested(); });
+    WatchedLink watched(stoppable);
+    bool answering = true;
+    const auto watch = [&](bool lineUp) {
+        if (watched.lastAnswered() != answering) {
+            answering = watched.lastAnswered();
+            emit answeringChanged(answering);
+        }
+        return lineUp && !halted;
+    };
     while (!halted) {
-        if (!poller.pollCurrentEvents(stoppable) || halted)
+        if (!watch(poller.pollCurrentEvents(watched)))
             break;
-        if (!poller.pollAllEvents(stoppable) || halted)
+        if (!watch(poller.pollAllEvents(watched)))
             break;
-        if (!poller.pollVpk(stoppable))
+        if (!watch(poller.pollVpk(watched)))
             break;
         msleep(1);
     }
+    if (!answering)
+        emit answeringChanged(true); // the run is over; the window reports its end
 }
 
 void MyThread::onPark()

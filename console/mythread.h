@@ -35,6 +35,9 @@ signals:
     void SignalAlarmCurrent(AlarmType Alarm);
     void SignalAlarmCurrentClear();
     void SignalVpk(quint32 Vpk);
+    // The last request was answered or not; sent when that changes, so the
+    // window can say so long before the line-failure rule gives up.
+    void answeringChanged(bool answering);
 
 protected:
     bool hasJob() override;

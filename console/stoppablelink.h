@@ -21,6 +21,7 @@ public:
     int readInputRegisters(int address, int count, quint16 *dest) override;
     int writeRegister(int address, quint16 value) override;
     int writeRegisters(int address, int count, const quint16 *src) override;
+    bool setSlave(int address) override { return link.setSlave(address); }
 
 private:
     RegisterLink &link;

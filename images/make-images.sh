@@ -185,6 +185,15 @@ shape cross '#ff5a4a' '#b00f0f' '#4a0303' \
     'stroke white stroke-width 52 stroke-linecap round line 322,186 464,328 line 464,186 322,328'
 picture NoSound.png 299 speaker cross
 
+# ---- controllers: three controller cases side by side, each with a lamp ----
+shape cases '#e6ebf0' '#8d98a5' '#2f3740' \
+    'roundrectangle 24,120 168,440 18,18 roundrectangle 184,72 328,440 18,18 roundrectangle 344,120 488,440 18,18'
+shape leds '#7dff8a' '#0f8a22' '#06401a' \
+    'circle 96,184 96,154 circle 256,136 256,106 circle 416,184 416,154'
+shape slots '#4a535d' '#2a3036' none \
+    'rectangle 56,260 136,284 rectangle 216,212 296,236 rectangle 376,260 456,284'
+picture Controllers.png 128 cases leds slots
+
 # ---- the program icon: nine images of the logo ----
 python3 - "$T/logo.png" "$OUT/Tarvik.ico" <<'PYTHON'
 import struct

@@ -47,7 +47,21 @@ int JournalModel::fetchNewer()
     beginInsertRows(QModelIndex(), rows.size(), rows.size() + page.size() - 1);
     rows += page;
     endInsertRows();
+    dropOldestBeyond(MaxLoadedRows);
     return page.size() + fetchNewer();
+}
+
+// A console that runs for a month journals without end; what scrolled out
+// at the top is read again when the view scrolls back up.
+void JournalModel::dropOldestBeyond(int limit)
+{
+    const int excess = rows.size() - limit;
+    if (excess <= 0)
+        return;
+    beginRemoveRows(QModelIndex(), 0, excess - 1);
+    rows.remove(0, excess);
+    olderLeft = true;
+    endRemoveRows();
 }
 
 int JournalModel::rowCount(const QModelIndex &parent) const
@@ -80,7 +94,8 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
 
 QStringList JournalModel::headers()
 {
-    return {tr("Получено"), tr("Запись"), tr("Список"), tr("Событие"), tr("Время события")};
+    return {tr("Получено"), tr("Контроллер"), tr("Запись"), tr("Список"), tr("Событие"),
+            tr("Время события")};
 }
 
 QStringList JournalModel::texts(const JournalRecord &record)
@@ -88,7 +103,7 @@ QStringList JournalModel::texts(const JournalRecord &record)
     // Who acknowledged goes with the kind: the columns stay those of every row.
     const QString kind = record.guard.isEmpty() ? kindText(record.kind)
                                                 : kindText(record.kind) + QStringLiteral(": ") + record.guard;
-    return {timeText(record.received), kind, listText(record.list), record.name,
+    return {timeText(record.received), record.controller, kind, listText(record.list), record.name,
             timeText(record.occurred)};
 }
 
@@ -108,6 +123,8 @@ QString JournalModel::kindText(const QString &kind)
         return tr("Опрос завершен");
     if (kind == JournalRecord::Acknowledged)
         return tr("Квитировано");
+    if (kind == JournalRecord::LinkRestored)
+        return tr("Связь восстановлена");
     return kind; // written by a later version
 }
 

@@ -9,13 +9,15 @@
 
 // The journal as a table, newest row at the bottom. Holds only the pages
 // loaded so far: the newest page at first, older ones as the view scrolls up
-// (fetchOlder), rows journaled since at the bottom (fetchNewer).
+// (fetchOlder), rows journaled since at the bottom (fetchNewer), which push
+// the oldest loaded ones out beyond MaxLoadedRows.
 class JournalModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     static constexpr int PageSize = 500;
+    static constexpr int MaxLoadedRows = 20 * PageSize; // newer rows push the oldest out
 
     explicit JournalModel(QObject *parent = nullptr);
 
@@ -44,6 +46,7 @@ public:
 
 private:
     void reload();
+    void dropOldestBeyond(int limit);
 
     QString connection;
     JournalFilter currentFilter;

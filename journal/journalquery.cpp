@@ -124,8 +124,10 @@ QString JournalQuery::whereClause(const QString &idCondition) const
         conditions << QStringLiteral("received < :to");
     if (!filter.text.isEmpty()) {
         QStringList matches{QStringLiteral("port LIKE :port ESCAPE '\\'")};
-        for (int i = 0; i < caseVariants(filter.text).size(); ++i)
-            matches << QStringLiteral("name LIKE :name%1 ESCAPE '\\'").arg(i);
+        for (int i = 0; i < caseVariants(filter.text).size(); ++i) {
+            matches << QStringLiteral("name LIKE :name%1 ESCAPE '\\'").arg(i)
+                    << QStringLiteral("controller LIKE :controller%1 ESCAPE '\\'").arg(i);
+        }
         conditions << QLatin1Char('(') + matches.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
     if (filter.unacknowledgedOnly) {
@@ -150,8 +152,10 @@ void JournalQuery::bindFilter(QSqlQuery &query) const
     if (!filter.text.isEmpty()) {
         query.bindValue(QStringLiteral(":port"), likePattern(filter.text));
         const QStringList variants = caseVariants(filter.text);
-        for (int i = 0; i < variants.size(); ++i)
+        for (int i = 0; i < variants.size(); ++i) {
             query.bindValue(QStringLiteral(":name%1").arg(i), likePattern(variants[i]));
+            query.bindValue(QStringLiteral(":controller%1").arg(i), likePattern(variants[i]));
+        }
     }
 }
 

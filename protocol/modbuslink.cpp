@@ -62,6 +62,11 @@ int ModbusLink::writeRegisters(int address, int count, const quint16 *src)
     return checked(modbus_write_registers(context, address, count, src), count, 16, address);
 }
 
+bool ModbusLink::setSlave(int address)
+{
+    return modbus_set_slave(context, address) == 0;
+}
+
 void ModbusLink::flush()
 {
     modbus_flush(context);

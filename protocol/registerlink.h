@@ -16,6 +16,10 @@ public:
     virtual int readInputRegisters(int address, int count, quint16 *dest) = 0;  // FC 4
     virtual int writeRegister(int address, quint16 value) = 0;                  // FC 6
     virtual int writeRegisters(int address, int count, const quint16 *src) = 0; // FC 16
+
+    // Addresses the following requests to another controller on the same
+    // line. False when this link cannot change its peer.
+    virtual bool setSlave(int address) { Q_UNUSED(address) return false; }
 };
 
 #endif // REGISTERLINK_H

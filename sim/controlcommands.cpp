@@ -86,6 +86,7 @@ QString ControlCommands::helpText()
         "save [PATH] | load PATH         configuration file (.vlr)\n"
         "demo on [PERIOD_MS] | demo off  raise and clear plausible events now and then\n"
         "stats | requests [N]            statistics / the last N requests\n"
+        "slave [ADDRESS]                 the controller the other commands address (several on a line)\n"
         "help | quit");
 }
 
@@ -112,6 +113,7 @@ QString ControlCommands::execute(const QString &line)
         {QStringLiteral("demo"), &ControlCommands::demo},
         {QStringLiteral("stats"), &ControlCommands::statistics},
         {QStringLiteral("requests"), &ControlCommands::requests},
+        {QStringLiteral("slave"), &ControlCommands::slave},
     };
     const QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.isEmpty())
@@ -432,4 +434,17 @@ QString ControlCommands::requests(const QStringList &args)
         lines << line;
     }
     return lines.isEmpty() ? QStringLiteral("no requests") : lines.join(QLatin1Char('\n'));
+}
+
+QString ControlCommands::slave(const QStringList &args)
+{
+    QStringList served;
+    for (int address : sim.slaves())
+        served << QString::number(address);
+    if (args.isEmpty())
+        return QStringLiteral("slave %1 of %2").arg(sim.selectedSlave()).arg(served.join(QLatin1Char(',')));
+    qint64 address = 0;
+    if (args.size() != 1 || !number(args.first(), 1, 247, &address) || !sim.selectSlave(int(address)))
+        return failure(QStringLiteral("slave takes one of %1").arg(served.join(QLatin1Char(','))));
+    return Ok;
 }

@@ -42,6 +42,7 @@ private:
     QString statistics(const QStringList &args);
     QString requests(const QStringList &args);
     QString events(const QStringList &args);
+    QString slave(const QStringList &args);
 
     Simulator &sim;
     QString defaultSavePath;

@@ -60,6 +60,23 @@ bool intOption(const QCommandLineParser &parser, const QString &name, int low, i
     return true;
 }
 
+bool slaveList(const QString &text, Simulator::Options *options)
+{
+    QVector<int> addresses;
+    for (const QString &word : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int address = word.trimmed().toInt(&ok);
+        if (!ok || address < 1 || address > 247 || addresses.contains(address)) {
+            err() << "TarvikSim: --slave takes different addresses from 1 to 247, separated by commas" << Qt::endl;
+            return false;
+        }
+        addresses << address;
+    }
+    options->slaveAddress = addresses.first();
+    options->moreSlaves = addresses.mid(1);
+    return true;
+}
+
 bool parse(const QCoreApplication &app, SimSettings *s)
 {
     QCommandLineParser parser;
@@ -75,6 +92,7 @@ bool parse(const QCoreApplication &app, SimSettings *s)
         {QStringLiteral("device"), QStringLiteral("Serve a serial device (repeatable)."), QStringLiteral("path")},
         {QStringLiteral("tcp"), QStringLiteral("Serve Modbus TCP on [HOST:]PORT (host 127.0.0.1 unless given, [::1] for IPv6, port 0 for any free one); no pseudo-terminal unless --pty or --link."), QStringLiteral("[host:]port")},
         {QStringLiteral("address"), QStringLiteral("Slave address, 1-247 (default 1)."), QStringLiteral("n")},
+        {QStringLiteral("slave"), QStringLiteral("Several controllers on the line, each with its own state: their addresses, e.g. 1,2,3 (replaces --address; \"slave N\" picks the one the commands address)."), QStringLiteral("list")},
         {QStringLiteral("baud"), QStringLiteral("Baud rate (default 9600)."), QStringLiteral("n")},
         {QStringLiteral("line-timing"), QStringLiteral("Answer as late as a real line at the baud rate would.")},
         {QStringLiteral("config"), QStringLiteral("Load the configuration from a .vlr file."), QStringLiteral("file")},
@@ -97,6 +115,8 @@ bool parse(const QCoreApplication &app, SimSettings *s)
         || !intOption(parser, QStringLiteral("demo-period"), 100, 3600000, &s->demoPeriodMs)
         || !intOption(parser, QStringLiteral("commit-reads"), -1, 1000000, &s->commitReads)
         || !intOption(parser, QStringLiteral("sim-busy"), -1, 1000000, &s->simCard.busyReads))
+        return false;
+    if (parser.isSet(QStringLiteral("slave")) && !slaveList(parser.value(QStringLiteral("slave")), &s->options))
         return false;
     s->links = parser.values(QStringLiteral("link"));
     s->devices = parser.values(QStringLiteral("device"));
@@ -202,16 +222,21 @@ int main(int argc, char *argv[])
 
     Simulator simulator(settings.options);
     QString error;
-    if (!settings.configFile.isEmpty()
-        && !simulator.withState([&](ControllerState &s) { return s.loadFile(settings.configFile, &error); })) {
-        err() << "TarvikSim: cannot load " << settings.configFile << ": " << error << Qt::endl;
-        return 1;
+    const QVector<int> slaves = simulator.slaves();
+    for (int slave : slaves) {
+        simulator.selectSlave(slave);
+        if (!settings.configFile.isEmpty()
+            && !simulator.withState([&](ControllerState &s) { return s.loadFile(settings.configFile, &error); })) {
+            err() << "TarvikSim: cannot load " << settings.configFile << ": " << error << Qt::endl;
+            return 1;
+        }
+        simulator.withState([&](ControllerState &s) {
+            for (int stage = 0; stage < ControllerState::CommitStages; ++stage)
+                s.setCommitReadsBeforeClear(stage, settings.commitReads);
+            s.setSimCard(settings.simCard);
+        });
     }
-    simulator.withState([&](ControllerState &s) {
-        for (int stage = 0; stage < ControllerState::CommitStages; ++stage)
-            s.setCommitReadsBeforeClear(stage, settings.commitReads);
-        s.setSimCard(settings.simCard);
-    });
+    simulator.selectSlave(slaves.first());
     if (!presetSettings(settings) || !openPorts(simulator, settings) || !simulator.start())
         return 1;
     simulator.setDemo(settings.demo, settings.demoPeriodMs);

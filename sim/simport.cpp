@@ -59,8 +59,10 @@ SimPort::~SimPort()
 #endif
 }
 
-void SimPort::renewContext()
+void SimPort::renewContext(int slaveAddress)
 {
+    if (slaveAddress > 0)
+        slave = slaveAddress;
     modbus_t *fresh = newContext(devicePath, slave, baud, nullptr);
     if (!fresh)
         return;

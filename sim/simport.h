@@ -34,7 +34,8 @@ public:
 
     // libmodbus expects another slave's answer after a frame for that slave
     // and would swallow the next frame as it; a fresh context forgets that.
-    void renewContext();
+    // Also how it starts answering another of the line's slave addresses.
+    void renewContext(int slaveAddress = -1);
 
     void drainInput();
     bool writeRaw(const QByteArray &bytes);

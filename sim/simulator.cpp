@@ -40,6 +40,49 @@ Simulator::Simulator(const Options &options)
     : opts(options)
 {
     opts.slaveAddress = qBound(1, opts.slaveAddress, 247);
+    units.resize(1);
+    units[0].address = opts.slaveAddress;
+    for (int address : qAsConst(opts.moreSlaves)) {
+        if (address < 1 || address > 247 || unitOf(address))
+            continue;
+        units.emplace_back();
+        units.back().address = address;
+    }
+}
+
+Simulator::Unit *Simulator::unitOf(int address)
+{
+    for (Unit &unit : units) {
+        if (unit.address == address)
+            return &unit;
+    }
+    return nullptr;
+}
+
+QVector<int> Simulator::slaves() const
+{
+    QVector<int> addresses;
+    for (const Unit &unit : units)
+        addresses << unit.address;
+    return addresses;
+}
+
+bool Simulator::selectSlave(int address)
+{
+    std::lock_guard<std::mutex> locker(mutex);
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (units[i].address == address) {
+            selected = int(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+int Simulator::selectedSlave() const
+{
+    std::lock_guard<std::mutex> locker(mutex);
+    return units[selected].address;
 }
 
 Simulator::~Simulator()
@@ -169,7 +212,7 @@ void Simulator::run()
 void Simulator::serve(SimPort &port)
 {
     quint8 frame[MODBUS_RTU_MAX_ADU_LENGTH];
-    const int length = modbus_receive(port.context(), frame);
+    const int length = receive(port, frame);
     // Whatever follows a frame before we answer is noise: drop it, as a real
     // controller resynchronises on the silence after a frame.
     port.drainInput();
@@ -189,6 +232,33 @@ void Simulator::serve(SimPort &port)
     send(port, frame, length, answer);
 }
 
+// libmodbus takes one slave address per context: a frame for another of our
+// controllers comes back as "not for us" (0) with the frame read into the
+// buffer. Such a frame is checked here and the context turned to its address.
+int Simulator::receive(SimPort &port, quint8 *frame)
+{
+    const int length = modbus_receive(port.context(), frame);
+    if (length != 0 || units.size() == 1)
+        return length;
+    const RtuFrame::Request request = RtuFrame::describe(frame, MODBUS_RTU_MAX_ADU_LENGTH);
+    int frameLength = 8;
+    if (request.function == RtuFrame::WriteMultiple)
+        frameLength = 9 + request.byteCount;
+    else if (request.function != RtuFrame::ReadHolding && request.function != RtuFrame::ReadInput
+             && request.function != RtuFrame::WriteSingle)
+        return 0;
+    bool ours = false;
+    {
+        std::lock_guard<std::mutex> locker(mutex);
+        ours = unitOf(request.slave) != nullptr;
+    }
+    if (!ours || frameLength > MODBUS_RTU_MAX_ADU_LENGTH
+        || !RtuFrame::crcValid(QByteArray(reinterpret_cast<const char *>(frame), frameLength)))
+        return 0;
+    port.renewContext(request.slave);
+    return frameLength;
+}
+
 Simulator::Answer Simulator::prepareAnswer(const quint8 *frame, int length)
 {
     const RtuFrame::Request request = RtuFrame::describe(frame, length);
@@ -198,32 +268,35 @@ Simulator::Answer Simulator::prepareAnswer(const quint8 *frame, int length)
     answer.function = request.function;
     answer.address = request.address;
     answer.count = request.count;
-    const FaultPlan::Action action = faults.decide(request.function, request.address, request.count);
+    // A broadcast reaches the first controller only.
+    Unit &unit = request.slave == 0 || !unitOf(request.slave) ? units[0] : *unitOf(request.slave);
+    const FaultPlan::Action action = unit.faults.decide(request.function, request.address, request.count);
     if (action == FaultPlan::DeviceFailure || action == FaultPlan::GatewayFailure) {
         answer.kind = Answer::Exception;
-        answer.exception = action == FaultPlan::DeviceFailure ? SlaveDeviceFailure : faults.gatewayException();
+        answer.exception = action == FaultPlan::DeviceFailure ? SlaveDeviceFailure : unit.faults.gatewayException();
     } else if (action == FaultPlan::CloseConnection) {
         answer.kind = Answer::Close;
     } else if (action != FaultPlan::Drop) {
-        serveRequest(request, frame, length, answer);
+        serveRequest(unit, request, frame, length, answer);
     }
     if (request.slave == 0 && answer.kind != Answer::Close) // a broadcast is carried out but never answered
         answer.kind = Answer::None;
     if (action == FaultPlan::BrokenCrc && answer.kind != Answer::None)
         breakAnswer(request, frame, answer);
     recordRequest(request, length, answer);
+    answer.delayMs += unit.faults.delayMs();
     return answer;
 }
 
-void Simulator::serveRequest(const RtuFrame::Request &request, const quint8 *frame, int length,
-                             Answer &answer)
+void Simulator::serveRequest(Unit &unit, const RtuFrame::Request &request, const quint8 *frame,
+                             int length, Answer &answer)
 {
     answer.exception = validate(request.function, request.address, request.count, request.byteCount, length);
     answer.kind = answer.exception ? Answer::Exception : Answer::Normal;
     const bool write = request.function == RtuFrame::WriteSingle || request.function == RtuFrame::WriteMultiple;
     // Reads have side effects (commit and SIM countdowns): none for a broadcast.
     if (!answer.exception && (write || request.slave != 0))
-        applyRequest(frame, length, request.function, request.address, request.count, answer);
+        applyRequest(unit.state, frame, length, request.function, request.address, request.count, answer);
 }
 
 // The answer the request deserves, with its CRC spoilt on the way.
@@ -259,7 +332,7 @@ void Simulator::recordRequest(const RtuFrame::Request &request, int length, Answ
     if (record.exception)
         ++stats.exceptions;
     const int answerBytes = record.exception ? 5 : answer.values.isEmpty() ? 8 : 5 + 2 * answer.values.size();
-    answer.delayMs = faults.delayMs() + lineDelayMs(length, answerBytes);
+    answer.delayMs = lineDelayMs(length, answerBytes);
 }
 
 // The exception a controller gives for a request, 0 when it is served.
@@ -286,8 +359,8 @@ int Simulator::validate(int function, int address, int count, int byteCount, int
     }
 }
 
-void Simulator::applyRequest(const quint8 *frame, int length, int function, int address, int count,
-                             Answer &answer)
+void Simulator::applyRequest(ControllerState &state, const quint8 *frame, int length, int function,
+                             int address, int count, Answer &answer)
 {
     if (function == RtuFrame::ReadHolding || function == RtuFrame::ReadInput) {
         answer.values.resize(count);
@@ -329,7 +402,7 @@ void Simulator::send(SimPort &port, const quint8 *frame, int length, const Answe
 Simulator::Answer Simulator::answerTcpRequest(const quint8 *unitAndPdu, int length)
 {
     const int unit = length > 0 ? unitAndPdu[0] : -1;
-    if (unit != opts.slaveAddress && unit != 0xFF) {
+    if (unit != 0xFF && !slaves().contains(unit)) {
         std::lock_guard<std::mutex> locker(mutex);
         ++stats.otherSlave;
         Answer answer;
@@ -371,23 +444,25 @@ void Simulator::demoTick()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     std::lock_guard<std::mutex> locker(mutex);
-    if (!demo || now < nextDemoAt)
-        return;
-    demo->step(state, QDateTime::fromMSecsSinceEpoch(now));
-    // Half to one and a half periods apart, so it does not look mechanical.
-    nextDemoAt = now + demoPeriodMs / 2 + QRandomGenerator::global()->bounded(qMax(1, demoPeriodMs));
+    for (Unit &unit : units) {
+        if (!unit.demo || now < unit.nextDemoAt)
+            continue;
+        unit.demo->step(unit.state, QDateTime::fromMSecsSinceEpoch(now));
+        // Half to one and a half periods apart, so it does not look mechanical.
+        unit.nextDemoAt = now + demoPeriodMs / 2 + QRandomGenerator::global()->bounded(qMax(1, demoPeriodMs));
+    }
 }
 
 ControllerState Simulator::stateCopy() const
 {
     std::lock_guard<std::mutex> locker(mutex);
-    return state;
+    return units[selected].state;
 }
 
 FaultPlan Simulator::faultsCopy() const
 {
     std::lock_guard<std::mutex> locker(mutex);
-    return faults;
+    return units[selected].faults;
 }
 
 QVector<RequestRecord> Simulator::requestLog() const
@@ -417,18 +492,23 @@ void Simulator::resetStatistics()
 void Simulator::setDemo(bool enabled, int periodMs)
 {
     std::lock_guard<std::mutex> locker(mutex);
-    if (!enabled) {
-        demo.reset();
-        return;
-    }
-    if (!demo)
-        demo.reset(new DemoScript(QRandomGenerator::global()->generate()));
     demoPeriodMs = qMax(100, periodMs);
-    nextDemoAt = QDateTime::currentMSecsSinceEpoch() + demoPeriodMs / 2;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (size_t i = 0; i < units.size(); ++i) {
+        Unit &unit = units[i];
+        if (!enabled) {
+            unit.demo.reset();
+            continue;
+        }
+        if (!unit.demo)
+            unit.demo.reset(new DemoScript(QRandomGenerator::global()->generate()));
+        // Spread over the period, so the controllers do not speak together.
+        unit.nextDemoAt = now + demoPeriodMs / 2 + qint64(i) * demoPeriodMs / qint64(units.size());
+    }
 }
 
 bool Simulator::demoEnabled() const
 {
     std::lock_guard<std::mutex> locker(mutex);
-    return demo != nullptr;
+    return units[0].demo != nullptr;
 }

@@ -21,8 +21,10 @@ class DemoScript;
 struct _modbus_mapping_t;
 typedef struct _modbus_mapping_t modbus_mapping_t;
 
-// The controller simulator: one ControllerState answered as a Modbus RTU
-// slave on one or more serial ports by a background thread.
+// The controller simulator: one ControllerState per slave address answered
+// as Modbus RTU slaves on one or more serial ports by a background thread.
+// Several addresses make a line with several controllers, each with its own
+// state, faults and demo.
 //
 // Add the ports, then start(). Every public call is thread-safe: the state,
 // the fault plan, the request log and the statistics sit behind one mutex,
@@ -35,6 +37,7 @@ public:
         int slaveAddress = 1;     // 1..247
         int baudRate = 9600;
         bool lineTiming = false;  // delay answers as a real line at baudRate would
+        QVector<int> moreSlaves;  // further controllers on the same line
     };
     struct Statistics {
         quint64 requests = 0;    // frames addressed to us, broadcasts included
@@ -78,18 +81,40 @@ public:
     bool isRunning() const { return running.load(); }
     Options options() const { return opts; }
 
+    // The addresses served, the first one first.
+    QVector<int> slaves() const;
+    // The controller withState(), withFaults() and the copies address;
+    // false for an address not served.
+    bool selectSlave(int address);
+    int selectedSlave() const;
+
     // Run f(ControllerState &) / f(FaultPlan &) under the lock; returns f's value.
     template <typename F>
     auto withState(F f) -> decltype(f(std::declval<ControllerState &>()))
     {
         std::lock_guard<std::mutex> locker(mutex);
-        return f(state);
+        return f(units[selected].state);
     }
     template <typename F>
     auto withFaults(F f) -> decltype(f(std::declval<FaultPlan &>()))
     {
         std::lock_guard<std::mutex> locker(mutex);
-        return f(faults);
+        return f(units[selected].faults);
+    }
+    // The same for one address; f is not run for an address not served.
+    template <typename F>
+    void withStateOf(int address, F f)
+    {
+        std::lock_guard<std::mutex> locker(mutex);
+        if (Unit *unit = unitOf(address))
+            f(unit->state);
+    }
+    template <typename F>
+    void withFaultsOf(int address, F f)
+    {
+        std::lock_guard<std::mutex> locker(mutex);
+        if (Unit *unit = unitOf(address))
+            f(unit->faults);
     }
     ControllerState stateCopy() const;
     FaultPlan faultsCopy() const;
@@ -101,7 +126,7 @@ public:
 
     // A request that came over Modbus TCP, given from its unit identifier on
     // (no MBAP header): the answer, counted and logged as on a serial port. A
-    // unit other than ours (or 0xFF, "this device") gets the gateway's 0x0B.
+    // unit not served (0xFF, "this device", is the first) gets the gateway's 0x0B.
     Answer answerTcpRequest(const quint8 *unitAndPdu, int length);
 
     // Demo mode: now and then raise a plausible event or clear a current one.
@@ -109,16 +134,26 @@ public:
     bool demoEnabled() const;
 
 private:
+    struct Unit {
+        int address = 1;
+        ControllerState state;
+        FaultPlan faults;
+        std::unique_ptr<DemoScript> demo;
+        qint64 nextDemoAt = 0;
+    };
+    Unit *unitOf(int address);
 
     void run();
     void serve(SimPort &port);
+    int receive(SimPort &port, quint8 *frame);
     Answer prepareAnswer(const quint8 *frame, int length);
-    void serveRequest(const RtuFrame::Request &request, const quint8 *frame, int length, Answer &answer);
+    void serveRequest(Unit &unit, const RtuFrame::Request &request, const quint8 *frame, int length,
+                      Answer &answer);
     void breakAnswer(const RtuFrame::Request &request, const quint8 *frame, Answer &answer);
     void recordRequest(const RtuFrame::Request &request, int length, Answer &answer);
     int validate(int function, int address, int count, int byteCount, int length) const;
-    void applyRequest(const quint8 *frame, int length, int function, int address, int count,
-                      Answer &answer);
+    void applyRequest(ControllerState &state, const quint8 *frame, int length, int function,
+                      int address, int count, Answer &answer);
     void send(SimPort &port, const quint8 *frame, int length, const Answer &answer);
     int lineDelayMs(int requestBytes, int answerBytes) const;
     bool pause(int milliseconds);
@@ -127,13 +162,11 @@ private:
 
     Options opts;
     mutable std::mutex mutex;
-    ControllerState state;
-    FaultPlan faults;
+    std::vector<Unit> units; // never empty
+    int selected = 0;        // index into units
     QVector<RequestRecord> log;
     Statistics stats;
-    std::unique_ptr<DemoScript> demo;
     int demoPeriodMs = 5000;
-    qint64 nextDemoAt = 0;
 
     std::vector<std::unique_ptr<SimPort>> ports;
     modbus_mapping_t *mapping = nullptr;

@@ -179,11 +179,15 @@ void TestConsoleWindow::shell()
     }
 
     // The tool bar in order with the first five pictures; Exit, the sixth, is not on it.
-    // After them "MQTT", then apart the guard's commands, then "Справка".
+    // "Контроллеры" follows Settings; after the five "MQTT", then apart the
+    // guard's commands, then "Справка".
     const QStringList tips{"Начать опрос", "Завершить опрос", "Настройка", "Сброс текущих событий",
                            "Отключить звук", "Выход"};
     QList<QAction *> actions = c->findChild<QToolBar *>()->actions();
-    QCOMPARE(actions.size(), 11);
+    QCOMPARE(actions.size(), 12);
+    QAction *controllers = actions.takeAt(3);
+    QVERIFY(controllers == c.action("actionControllers") && controllers->toolTip() == "Контроллеры");
+    QCOMPARE(QImage(":/images/Controllers.png").size(), QSize(128, 128));
     QCOMPARE(actions[5]->objectName(), QString("actionMqtt"));
     QVERIFY(actions[6]->isSeparator());
     QCOMPARE((QStringList{actions[7]->text(), actions[8]->text(), actions[9]->text()}),
@@ -562,8 +566,9 @@ void TestConsoleWindow::pollingEndToEnd()
     MainWindow again;
     JournalModel *model = child<JournalView>(again)->model();
     QCOMPARE(model->rowCount(), expected.size());
-    QCOMPARE(model->data(model->index(expected.size() - 1, 1)).toString(), QString("Отказ линии"));
-    QCOMPARE(model->data(model->index(1, 3)).toString(), QString("Неисправность датчика, Адрес 5"));
+    QCOMPARE(model->data(model->index(expected.size() - 1, 2)).toString(), QString("Отказ линии"));
+    QCOMPARE(model->data(model->index(1, 4)).toString(), QString("Неисправность датчика, Адрес 5"));
+    QCOMPARE(model->data(model->index(1, 1)).toString(), QString()); // one controller goes unnamed
     child<QLineEdit>(again, "lineFilter")->setText("Адрес 99");
     QTRY_COMPARE(model->rowCount(), 1);
     child<QCheckBox>(again, "checkPeriod")->setChecked(true); // today only
@@ -780,7 +785,7 @@ void TestConsoleWindow::acknowledgeCurrentEvents()
     JournalModel *model = child<JournalView>(*c.window)->model();
     child<QCheckBox>(*c.window, "checkUnacknowledged")->setChecked(true);
     QCOMPARE(model->rowCount(), 1);
-    QCOMPARE(model->data(model->index(0, 3)).toString(), names[12]);
+    QCOMPARE(model->data(model->index(0, 4)).toString(), names[12]);
     // An acknowledgement takes a row out of the filtered view at once.
     c->TableAlarmCurrentSet(event(7));
     QTRY_COMPARE(model->rowCount(), 2);

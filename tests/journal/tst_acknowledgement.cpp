@@ -169,9 +169,9 @@ void TestAcknowledgement::journalKeepsTheGuardAndTheReference()
     QCOMPARE(rows[1].ref.toLongLong(), id);
     QCOMPARE(rows[1].received, QString("2026-01-01T08:00:20"));
     // The journal tab names who acknowledged beside the kind.
-    QCOMPARE(JournalModel::texts(rows[1]).mid(1, 3),
+    QCOMPARE(JournalModel::texts(rows[1]).mid(2, 3),
              QStringList({"Квитировано: Петров", "Текущие события", "Взлом"}));
-    QCOMPARE(JournalModel::texts(rows[0])[1], QString("Событие"));
+    QCOMPARE(JournalModel::texts(rows[0])[2], QString("Событие"));
 }
 
 void TestAcknowledgement::filterShowsEventsNobodyAcknowledged()

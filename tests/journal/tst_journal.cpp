@@ -111,7 +111,7 @@ void TestJournal::recordsKeepEveryField()
     QCOMPARE(rows[2].occurred, QString("02.01.20123 03:04:05"));
     QVERIFY(rows[3].kind == "polling-stopped" && rows[3].source.isNull() && rows[3].list.isEmpty());
     QCOMPARE(JournalModel::texts(rows[0]).mid(1),
-             QStringList({"Событие", "Текущие события", "Пожар, Адрес 5", "12.03.2024 14:30:09"}));
+             QStringList({"Котельная 2", "Событие", "Текущие события", "Пожар, Адрес 5", "12.03.2024 14:30:09"}));
     QCOMPARE(JournalModel::texts(rows[1]).last(), QString("40.13.2024 25:00:01"));
 
     OtherConnection other(path); // what any SQLite tool sees
@@ -149,6 +149,12 @@ void TestJournal::pagesAndFilters()
     QCOMPARE(names(all.older(2, 5)), QStringList{"Порог CH 100%_0"});
     QCOMPARE(all.newer(3, 5).size(), 2);
     QVERIFY(all.newer(5, 5).isEmpty() && all.errorText().isEmpty());
+
+    // A site console's controller name is searched too.
+    JournalRecord named = eventAt(days.first(), "Взлом");
+    named.controller = "Котельная 2";
+    journal.append(named);
+    QCOMPARE(query({}, {}, "котельная").count(), 1);
 }
 
 void TestJournal::modelLoadsPagesAtBothEnds()
@@ -160,7 +166,7 @@ void TestJournal::modelLoadsPagesAtBothEnds()
         journal.append(eventAt("2026-01-01T00:00:00", QString::number(i)));
     JournalModel model;
     model.setSource(journal.connectionName());
-    const auto nameAt = [&](int row) { return model.data(model.index(row, 3)).toString(); };
+    const auto nameAt = [&](int row) { return model.data(model.index(row, 4)).toString(); };
     QCOMPARE(model.rowCount(), JournalModel::PageSize);
     QCOMPARE(nameAt(model.rowCount() - 1), QString::number(total)); // newest at the bottom
     QCOMPARE(model.fetchOlder(), JournalModel::PageSize);
@@ -174,7 +180,18 @@ void TestJournal::modelLoadsPagesAtBothEnds()
     QCOMPARE(nameAt(total), QString("new"));
     model.setFilter({QDate(2026, 1, 2), {}, {}});
     QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QString("Время события"));
+    QCOMPARE(model.headerData(5, Qt::Horizontal).toString(), QString("Время события"));
+
+    // A long run's new rows push the oldest loaded out; scrolling up reads them again.
+    model.setFilter({});
+    for (int i = 1; i <= JournalModel::MaxLoadedRows; ++i)
+        journal.append(eventAt("2026-01-03T00:00:00", "late " + QString::number(i)));
+    QCOMPARE(model.fetchNewer(), JournalModel::MaxLoadedRows);
+    QCOMPARE(model.rowCount(), JournalModel::MaxLoadedRows);
+    QCOMPARE(nameAt(0), QString("late 1"));
+    QVERIFY(model.hasOlder());
+    QCOMPARE(model.fetchOlder(), JournalModel::PageSize);
+    QCOMPARE(nameAt(JournalModel::PageSize - 1), QString("new"));
 }
 
 void TestJournal::csvBytes()
@@ -196,8 +213,8 @@ void TestJournal::csvBytes()
     }));
     const QList<QByteArray> lines = out.data().split('\n');
     QCOMPARE(lines.size(), 12003); // header, rows, nothing after the last CRLF
-    QCOMPARE(lines[0], QByteArray("\xEF\xBB\xBFПолучено;Запись;Список;Событие;Время события\r"));
-    QCOMPARE(lines[1], QByteArray("01.02.2026 10:20:30;Событие;Все события;\"Пожар; \"\"Адрес\"\" 2\";05.03.2024 07:00:09\r"));
+    QCOMPARE(lines[0], QByteArray("\xEF\xBB\xBFПолучено;Контроллер;Запись;Список;Событие;Время события\r"));
+    QCOMPARE(lines[1], QByteArray("01.02.2026 10:20:30;;Событие;Все события;\"Пожар; \"\"Адрес\"\" 2\";05.03.2024 07:00:09\r"));
     QCOMPARE(seen.mid(0, 2), (QVector<qint64>{0, 12001}));
     QCOMPARE(seen.mid(seen.size() - 2), (QVector<qint64>{12001, 12001}));
 

@@ -54,6 +54,27 @@ private slots:
         QCOMPARE(other.stateCopy().fileBytes(), sim.stateCopy().fileBytes());
     }
 
+    // Several controllers on a line: commands address the one picked with "slave".
+    void slaveCommandPicksTheController()
+    {
+        Simulator::Options options;
+        options.slaveAddress = 3;
+        options.moreSlaves = {5, 3, 0};
+        Simulator sim(options);
+        QCOMPARE(sim.slaves(), (QVector<int>{3, 5})); // a repeat and an impossible address go
+        ControlCommands commands(sim);
+        QCOMPARE(commands.execute(QStringLiteral("slave")), QStringLiteral("slave 3 of 3,5"));
+        QVERIFY(commands.execute(QStringLiteral("slave 4")).startsWith(QStringLiteral("error: ")));
+        QCOMPARE(commands.execute(QStringLiteral("slave 5")), QStringLiteral("ok"));
+        QCOMPARE(commands.execute(QStringLiteral("event current 37 4")), QStringLiteral("ok"));
+        QCOMPARE(commands.execute(QStringLiteral("fault silent")), QStringLiteral("ok"));
+        QCOMPARE(sim.stateCopy().currentEvents().size(), 1);
+        int first = -1;
+        sim.withStateOf(3, [&](ControllerState &s) { first = s.currentEvents().size(); });
+        QCOMPARE(first, 0);
+        QVERIFY(sim.selectSlave(3) && sim.faultsCopy().describe() == "none");
+    }
+
     // Drops come first, then range faults, then broken answers; counted faults are used up.
     void faultPlanOrder()
     {

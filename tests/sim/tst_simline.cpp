@@ -230,7 +230,7 @@ private slots:
         int wire = -1, device = -1;
         char name[256] = {};
         QCOMPARE(openpty(&wire, &device, name, nullptr, nullptr), 0);
-        Simulator simulator(Simulator::Options{9, 9600, false});
+        Simulator simulator(Simulator::Options{9, 9600, false, {}});
         const QString terminal = simulator.addPseudoTerminal();
         QString error;
         QCOMPARE(simulator.addDevice(QString::fromLocal8Bit(name), &error), QString::fromLocal8Bit(name));

@@ -1,7 +1,12 @@
 #include "simharness.h"
 
 SimHarness::SimHarness(int slaveAddress, int baudRate)
-    : sim(Simulator::Options{slaveAddress, baudRate, false})
+    : SimHarness(QVector<int>{slaveAddress}, baudRate)
+{
+}
+
+SimHarness::SimHarness(const QVector<int> &slaves, int baudRate)
+    : sim(Simulator::Options{slaves.value(0, 1), baudRate, false, slaves.mid(1)})
 {
     path = sim.addPseudoTerminal(QString(), &error);
     if (path.isEmpty())

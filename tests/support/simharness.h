@@ -36,6 +36,9 @@ class SimHarness
 {
 public:
     explicit SimHarness(int slaveAddress = 1, int baudRate = 9600);
+    // Several controllers on the one line; the shortcuts below address the
+    // first, stateOf() and faultsOf() any of them.
+    explicit SimHarness(const QVector<int> &slaves, int baudRate = 9600);
     ~SimHarness()
     {
         tcp.reset();
@@ -60,6 +63,16 @@ public:
     template <typename F>
     auto faults(F f) -> decltype(f(std::declval<FaultPlan &>())) { return sim.withFaults(f); }
     ControllerState stateCopy() const { return sim.stateCopy(); }
+    template <typename F>
+    void stateOf(int slave, F f) { sim.withStateOf(slave, f); }
+    template <typename F>
+    void faultsOf(int slave, F f) { sim.withFaultsOf(slave, f); }
+    ControllerState stateCopyOf(int slave)
+    {
+        ControllerState copy;
+        sim.withStateOf(slave, [&](ControllerState &s) { copy = s; });
+        return copy;
+    }
 
     // Registers, without the controller's side effects.
     quint16 holding(int address) const { return stateCopy().holding(address); }

@@ -1,0 +1,46 @@
+#ifndef CONTROLLERLIST_H
+#define CONTROLLERLIST_H
+
+#include "controllerentry.h"
+
+#include <QStringList>
+#include <QVector>
+
+// The console's controllers. The first one is the link the settings dialog
+// edits (the store both programs share); the others live in the console's
+// own store. Plain Core code: the dialog and the window only bind to it.
+class ControllerList
+{
+public:
+    static constexpr int MinAddress = 1;
+    static constexpr int MaxAddress = 247;
+
+    ControllerList() = default;
+    explicit ControllerList(QVector<ControllerEntry> entries) : list(std::move(entries)) {}
+
+    const QVector<ControllerEntry> &entries() const { return list; }
+    int size() const { return list.size(); }
+    const ControllerEntry &at(int index) const { return list.at(index); }
+
+    // Indexes of the polled controllers, in list order.
+    QVector<int> polled() const;
+    // Two or more polled controllers make the site view.
+    bool isSite() const { return polled().size() >= 2; }
+    // The ports of the polled controllers, each once, in list order.
+    QStringList polledPorts() const;
+
+    // Empty when the list can be polled; otherwise what is wrong, for the user.
+    QString problem() const;
+
+    static QString defaultName(int number); // "Контроллер N", counted from 1
+
+    // The first entry's link comes from the shared store, its name and the
+    // rest from the console's store.
+    static ControllerList load();
+    bool save() const;
+
+private:
+    QVector<ControllerEntry> list;
+};
+
+#endif // CONTROLLERLIST_H

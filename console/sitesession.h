@@ -1,0 +1,71 @@
+#ifndef SITESESSION_H
+#define SITESESSION_H
+
+#include "alarmtype.h"
+#include "controllerlist.h"
+#include "controllerstatus.h"
+#include "siteworker.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+
+// Polling a whole site: one SiteWorker per port, all in parallel, and what
+// is known of each controller. Controllers are named by their index in the
+// list. Workers live as long as the session, so their readers keep their
+// state across pauses. No widgets: the window binds to the signals.
+class SiteSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SiteSession(const ControllerList &controllers, QObject *parent = nullptr);
+    ~SiteSession() override;
+
+    const ControllerList &controllers() const { return list; }
+    QString name(int id) const { return list.at(id).name; }
+    QVector<int> polledIds() const { return list.polled(); }
+
+    void start();
+    void pause();
+    void requestStop(); // for the application's end; workersFinished() follows
+    void stop();        // the same, waiting for the workers
+    bool isRunning() const; // false once every worker has ended
+    void requestReset(int id);
+    void setRetryInterval(int milliseconds);
+
+    const ControllerStatus &status(int id) const { return statuses[id]; }
+    quint32 vpk(int id) const { return vpks.value(id); }
+    QVector<int> lostIds() const;
+    QVector<int> silentIds() const; // last request unanswered
+
+signals:
+    void eventRead(int id, bool current, AlarmType alarm);
+    void listCleared(int id, bool current);
+    void statusChanged(int id);
+    void vpkChanged(int id);
+    void linkLost(int id);
+    void linkRestored(int id);
+    void answeringChanged();
+    void portFailed(const QString &portName, const QString &text); // could not be opened
+    void workersFinished();
+
+private:
+    void connectWorker(SiteWorker *worker, const QString &portName);
+    void setCurrentCount(int id, int count);
+    void markLost(int id);
+    void markAnswered(int id);
+
+    ControllerList list;
+    std::vector<std::unique_ptr<SiteWorker>> workers;
+    QVector<ControllerStatus> statuses;
+    QHash<int, quint32> vpks;
+    QHash<int, int> currentCounts;
+    bool polling = false;
+    int retryMs;
+};
+
+#endif // SITESESSION_H
