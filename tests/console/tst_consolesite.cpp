@@ -244,6 +244,24 @@ void TestConsoleSite::siteThroughTheWindow()
     QCOMPARE(journalRows(journalPath).filter("|link-restored|").size(), 1);
     QVERIFY(journalRows(journalPath).filter("|link-restored|").first().startsWith("Цех|"));
 
+    // Acknowledging works across controllers: every waiting row, whoever's it is.
+    const auto waiting = [current] {
+        int bold = 0;
+        for (int row = 0; row < current->rowCount(); ++row)
+            bold += current->item(row, 1)->font().bold();
+        return bold;
+    };
+    QCOMPARE(waiting(), 3);
+    sound->calls.clear();
+    child<QAction>(window, "actionAcknowledgeAll")->trigger();
+    QCOMPARE(waiting(), 0);
+    QCOMPARE(sound->calls, QStringList{"stop"});
+    QStringList acknowledged = journalRows(journalPath).filter("|acknowledged|");
+    for (QString &row : acknowledged)
+        row = row.section('|', 0, 0);
+    acknowledged.sort();
+    QCOMPARE(acknowledged, (QStringList{"Котельная", "Котельная", "Склад"}));
+
     child<QAction>(window, "actionDisablePoll")->trigger();
     QTRY_VERIFY(!lit("label_Job_green"));
 }
