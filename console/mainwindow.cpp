@@ -214,7 +214,7 @@ void MainWindow::createJournal()
 void MainWindow::createPublishing()
 {
     mqttBinder = new MqttBinder(journal, settingsDialog, this);
-    mqttBinder->watch(worker, ui->actionEnablePoll, ui->actionDisablePoll);
+    mqttBinder->watch(worker);
     // With the link commands, before the guard's (nullptr: at the end).
     QAction *firstSeparator = nullptr;
     for (QAction *action : ui->mainToolBar->actions()) {
@@ -422,6 +422,7 @@ void MainWindow::VpkSet(quint32 Vpk)
 
 void MainWindow::on_actionDisablePoll_triggered()
 {
+    mqttBinder->pollingStopped();
     if (sitePolling) {
         site->pause();
         sitePolling = false;
@@ -459,6 +460,7 @@ void MainWindow::on_actionEnablePoll_triggered()
     }
     worker->setLink(settings.linkTarget());
     worker->resume();
+    mqttBinder->singleStarted(settings);
     setPollingActions(true);
     pollPort = settings.linkName();
     pollSlave = settings.address;

@@ -6,6 +6,7 @@
 #include "alarmsound.h"
 #include "controllerlist.h"
 #include "eventtables.h"
+#include "mqttbinder.h"
 #include "sitepanel.h"
 #include "sitesession.h"
 
@@ -55,6 +56,7 @@ void MainWindow::startSite(const ControllerList &list)
     sitePanel->show();
     sitePolling = true;
     site->start();
+    mqttBinder->siteStarted(site);
     setPollingActions(true);
     pollPort.clear();
     pollSlave = 0;

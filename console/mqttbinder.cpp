@@ -8,6 +8,7 @@
 #include "mythread.h"
 #include "passwordstore.h"
 #include "settingsdialog.h"
+#include "sitestates.h"
 
 #include <QAction>
 #include <QLabel>
@@ -48,6 +49,7 @@ MqttBinder::MqttBinder(Journal *journal, SettingsDialog *linkSettings, QWidget *
       linkSettings(linkSettings),
       mqtt(new MqttPublisher(journal, this)),
       passwords(new PasswordStore(this)),
+      sites(new SiteStates(mqtt, this)),
       openAction(new QAction(tr("MQTT"), this)),
       label(new QLabel(window)),
       catalogue(EventCatalogue::Console)
@@ -60,7 +62,7 @@ MqttBinder::MqttBinder(Journal *journal, SettingsDialog *linkSettings, QWidget *
     connect(mqtt, &MqttPublisher::statusChanged, this, &MqttBinder::showStatus);
     connect(passwords, &PasswordStore::loaded, this, &MqttBinder::passwordLoaded);
 
-    nameController();
+    nameController(linkSettings->settings());
     current.lamps = lampsOf(LampState());
     mqtt->setState(current);
 
@@ -77,14 +79,33 @@ MqttBinder::MqttBinder(Journal *journal, SettingsDialog *linkSettings, QWidget *
         mqtt->setSettings(chosen); // else once the password is known
 }
 
-void MqttBinder::watch(MyThread *worker, QAction *startPolling, QAction *stopPolling)
+void MqttBinder::watch(MyThread *worker)
 {
     connect(worker, &MyThread::SignalVpk, this, &MqttBinder::vpkRead);
     connect(worker, &MyThread::SignalAlarmCurrent, this, &MqttBinder::currentEvent);
     connect(worker, &MyThread::SignalAlarmCurrentClear, this, &MqttBinder::currentCleared);
+    connect(worker, &MyThread::answeringChanged, this, &MqttBinder::answeringChanged);
     connect(worker, &MyThread::Signal, this, [this] { setLink(ControllerSnapshot::Link::NoLink); });
-    connect(startPolling, &QAction::triggered, this, &MqttBinder::pollingStarted);
-    connect(stopPolling, &QAction::triggered, this, [this] { setLink(ControllerSnapshot::Link::Idle); });
+}
+
+void MqttBinder::singleStarted(const Settings &link)
+{
+    sites->stop();
+    nameController(link);
+    setLink(ControllerSnapshot::Link::Polling);
+}
+
+// The single worker is parked while a site polls: its controller is idle.
+void MqttBinder::siteStarted(SiteSession *site)
+{
+    setLink(ControllerSnapshot::Link::Idle);
+    sites->start(site);
+}
+
+void MqttBinder::pollingStopped()
+{
+    setLink(ControllerSnapshot::Link::Idle);
+    sites->stop();
 }
 
 QString MqttBinder::lampCaption(LampState::Lamp lamp)
@@ -110,23 +131,26 @@ QVector<ControllerSnapshot::LampShown> MqttBinder::lampsOf(const LampState &flag
     return lamps;
 }
 
-void MqttBinder::pollingStarted()
+// One controller is named by the link (port, or host:port) and the address
+// polled, as its journal rows are.
+void MqttBinder::nameController(const Settings &link)
 {
-    nameController();
-    setLink(ControllerSnapshot::Link::Polling);
-}
-
-// One controller today: it is named by the line and the address polled.
-void MqttBinder::nameController()
-{
-    const Settings link = linkSettings->settings();
-    const QString key = MqttTopics::controllerKey(QString(), link.portName, link.address);
+    const QString linkName = link.linkName();
+    const QString key = MqttTopics::controllerKey(QString(), linkName, link.address);
     if (key != current.key) {
         current.key = key;
-        current.name = link.portName.isEmpty() ? tr("адрес %1").arg(link.address)
-                                                : tr("%1, адрес %2").arg(link.portName).arg(link.address);
+        current.name = linkName.isEmpty() ? tr("адрес %1").arg(link.address)
+                                          : tr("%1, адрес %2").arg(linkName).arg(link.address);
         current.events.clear(); // another controller
     }
+}
+
+// Only while polling: a late word from a parked worker changes nothing.
+void MqttBinder::answeringChanged(bool answering)
+{
+    using Link = ControllerSnapshot::Link;
+    if (current.link == Link::Polling || current.link == Link::NoAnswer)
+        setLink(answering ? Link::Polling : Link::NoAnswer);
 }
 
 void MqttBinder::setLink(ControllerSnapshot::Link link)

@@ -16,11 +16,15 @@ class PasswordStore;
 class QAction;
 class QLabel;
 class SettingsDialog;
+class SiteSession;
+class SiteStates;
+struct Settings;
 
 // Ties the console to publishing: keeps the controller's state (link, Vpk,
-// lamps, current events) from what the worker reports and the polling
-// actions, hands it and the journal to the publisher, and offers the "MQTT"
-// action, its dialog and the status-bar label. The window only creates it.
+// lamps, current events) from what the worker reports, or each site
+// controller's through SiteStates, hands them and the journal to the
+// publisher, and offers the "MQTT" action, its dialog and the status-bar
+// label. The window creates it and says when polling starts and stops.
 class MqttBinder : public QObject
 {
     Q_OBJECT
@@ -28,12 +32,16 @@ class MqttBinder : public QObject
 public:
     MqttBinder(Journal *journal, SettingsDialog *linkSettings, QWidget *window);
 
-    void watch(MyThread *worker, QAction *startPolling, QAction *stopPolling);
+    void watch(MyThread *worker);
+    void singleStarted(const Settings &link);
+    void siteStarted(SiteSession *site);
+    void pollingStopped();
 
     QAction *action() const { return openAction; }
     QLabel *statusLabel() const { return label; }
     MqttPublisher *publisher() const { return mqtt; }
     ControllerSnapshot state() const { return current; }
+    const SiteStates *siteStates() const { return sites; }
 
     // The caption of each lamp as the panel shows it.
     static QString lampCaption(LampState::Lamp lamp);
@@ -43,8 +51,8 @@ public:
     void openDialog();
 
 private:
-    void pollingStarted();
-    void nameController();
+    void nameController(const Settings &link);
+    void answeringChanged(bool answering);
     void setLink(ControllerSnapshot::Link link);
     void vpkRead(quint32 vpk);
     void currentEvent(AlarmType alarm);
@@ -59,6 +67,7 @@ private:
     SettingsDialog *linkSettings;
     MqttPublisher *mqtt;
     PasswordStore *passwords;
+    SiteStates *sites;
     QAction *openAction;
     QLabel *label;
     EventCatalogue catalogue;

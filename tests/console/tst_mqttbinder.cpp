@@ -8,6 +8,8 @@
 #include "mqttpublisher.h"
 #include "mythread.h"
 #include "settingsdialog.h"
+#include "sitesession.h"
+#include "sitestates.h"
 #include "testbroker.h"
 #include "testfiles.h"
 
@@ -43,6 +45,7 @@ class TestMqttBinder : public QObject
 private slots:
     void initTestCase();
     void lampsFollowVpkLikeThePanel();
+    void linkFollowsAnswersAndIsNamedByPeer();
     void captionsAreThoseOfThePanel();
     void stateReachesTheBrokerAsTheConsoleSeesIt();
     void dialogKeepsPasswordOutOfTheFile();
@@ -65,8 +68,7 @@ void TestMqttBinder::lampsFollowVpkLikeThePanel()
     SettingsDialog link(&window);
     MqttBinder binder(&journal, &link, &window);
     MyThread worker; // never started: its signals are raised here
-    QAction start, stop;
-    binder.watch(&worker, &start, &stop);
+    binder.watch(&worker);
 
     emit worker.SignalVpk(0x00408004);
     QCOMPARE(lampOf(binder, "Работа"), QString("on"));
@@ -81,12 +83,77 @@ void TestMqttBinder::lampsFollowVpkLikeThePanel()
     QCOMPARE(lampOf(binder, "Работа"), QString("off"));
 
     QCOMPARE(binder.state().link, ControllerSnapshot::Link::Idle);
-    start.trigger();
+    binder.singleStarted(link.settings());
     QCOMPARE(binder.state().link, ControllerSnapshot::Link::Polling);
     emit worker.Signal("Ошибка чтения линии!\n Опрос завершен.");
     QCOMPARE(binder.state().link, ControllerSnapshot::Link::NoLink);
-    stop.trigger();
+    binder.pollingStopped();
     QCOMPARE(binder.state().link, ControllerSnapshot::Link::Idle);
+}
+
+void TestMqttBinder::linkFollowsAnswersAndIsNamedByPeer()
+{
+    QWidget window;
+    Journal journal;
+    QVERIFY(journal.open(config.filePath("answers.sqlite")));
+    SettingsDialog link(&window);
+    MqttBinder binder(&journal, &link, &window);
+    MyThread worker;
+    binder.watch(&worker);
+
+    Settings gateway;
+    gateway.tcp = true;
+    gateway.host = "127.0.0.1";
+    gateway.tcpPort = 1502;
+    gateway.address = 3;
+    binder.singleStarted(gateway);
+    QCOMPARE(binder.state().key, QString("127.0.0.1_1502-3"));
+    QCOMPARE(binder.state().name, QString("127.0.0.1:1502, адрес 3"));
+
+    emit worker.answeringChanged(false);
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::NoAnswer);
+    emit worker.answeringChanged(true);
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::Polling);
+    emit worker.answeringChanged(false);
+    emit worker.Signal("Ошибка чтения линии!\n Опрос завершен.");
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::NoLink);
+    emit worker.answeringChanged(true); // a stopped worker's last word
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::NoLink);
+    binder.pollingStopped();
+    emit worker.answeringChanged(false);
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::Idle);
+
+    Settings serial;
+    serial.portName = "/dev/ttyUSB1";
+    serial.address = 7;
+    binder.singleStarted(serial);
+    QCOMPARE(binder.state().key, QString("dev_ttyUSB1-7"));
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::Polling);
+
+    // A site takes over: the parked single worker's controller is idle, the
+    // polled site controllers poll under their names, the others are left out.
+    ControllerEntry first, second, spare;
+    first.name = "Котельная";
+    second.name = "Цех/2";
+    spare.name = "Резерв";
+    first.portName = second.portName = spare.portName = "/dev/tarvik-absent";
+    second.address = 2;
+    spare.address = 3;
+    spare.polled = false;
+    SiteSession site(ControllerList({ first, second, spare })); // never started: opens nothing
+    binder.siteStarted(&site);
+    QCOMPARE(binder.state().link, ControllerSnapshot::Link::Idle);
+    const SiteStates *states = binder.siteStates();
+    QCOMPARE(states->ids().size(), 2);
+    QCOMPARE(states->state(1).key, QString("Цех_2"));
+    QCOMPARE(states->state(1).name, QString("Цех/2"));
+    QCOMPARE(states->state(0).link, ControllerSnapshot::Link::Polling);
+    QCOMPARE(states->state(1).lamps.size(), 9);
+    binder.pollingStopped();
+    QCOMPARE(states->state(0).link, ControllerSnapshot::Link::Idle);
+    QCOMPARE(states->state(1).link, ControllerSnapshot::Link::Idle);
+    binder.singleStarted(serial);
+    QVERIFY(!states->isPolling());
 }
 
 void TestMqttBinder::captionsAreThoseOfThePanel()
@@ -122,15 +189,14 @@ void TestMqttBinder::stateReachesTheBrokerAsTheConsoleSeesIt()
     MqttBinder binder(&journal, &link, &window);
     qunsetenv("TARVIK_MQTT");
     MyThread worker;
-    QAction start, stop;
-    binder.watch(&worker, &start, &stop);
+    binder.watch(&worker);
     QVERIFY(QTest::qWaitFor([&] { return binder.statusLabel()->text() == "MQTT: подключено"; }, 10000));
     QVERIFY(!binder.statusLabel()->isHidden());
 
     const QString topic = binder.publisher()->settings().prefix + "/" + binder.state().key + "/state";
     TestSubscriber subscriber(broker.port(), topic);
     QVERIFY(subscriber.connect());
-    start.trigger();
+    binder.singleStarted(link.settings());
     emit worker.SignalVpk(0x00400004);
     emit worker.SignalAlarmCurrent(AlarmType{ 32, 4, 24, 3, 5, 7, 0, 9 });
     for (int i = 0; i < 50; ++i) // every cycle repeats them: nothing new to say
