@@ -15,6 +15,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <QTcpServer>
+
 #include <map>
 
 namespace {
@@ -82,7 +84,9 @@ private slots:
     void storeKeepsBothKindsAndReadsAnOldOneAsSerial();
     void dialogTakesAGatewayRow();
     void sessionPollsAGatewayAndALineSideBySide();
+    void aRefusedGatewayIsLostAloneAndTriedAgain();
     void windowJournalsTheGatewayAsItsPort();
+    void oneGatewayRowPolledAloneIsTheSingleConsole();
 
 private:
     QTemporaryDir storeDir;
@@ -277,6 +281,46 @@ void TestSiteTcp::sessionPollsAGatewayAndALineSideBySide()
     session.stop();
 }
 
+// Nothing listens on the gateway's port until later: its controller is lost,
+// the line beside it goes on, and the gateway is connected once it is up.
+void TestSiteTcp::aRefusedGatewayIsLostAloneAndTriedAgain()
+{
+    SimHarness line(5);
+    QVERIFY2(line.isReady(), qPrintable(line.errorString()));
+    line.state([](ControllerState &s) { s.addCurrentEvent(fault(5)); });
+    int freePort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        freePort = probe.serverPort();
+    }
+    SiteSession session(ControllerList({gatewayEntry("Шлюз", "127.0.0.1", freePort, 1),
+                                        serialEntry("Цех", line.devicePath(), 5)}));
+    session.setRetryInterval(300);
+    QStringList failures;
+    connect(&session, &SiteSession::portFailed, this,
+            [&](const QString &port, const QString &text) { failures << port + ' ' + text; });
+    int lineEvents = 0;
+    connect(&session, &SiteSession::eventRead, this, [&](int id, bool, AlarmType) { lineEvents += id == 1; });
+    session.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!failures.isEmpty(), 5000);
+    QVERIFY2(failures.first().startsWith(QString("127.0.0.1:%1 ").arg(freePort)), qPrintable(failures.first()));
+    QVERIFY2(failures.first().contains(QString::number(freePort)), qPrintable(failures.first()));
+    QCOMPARE(session.lostIds(), QVector<int>{0});
+    QTRY_VERIFY_WITH_TIMEOUT(lineEvents >= 1, 10000);
+    QVERIFY(!session.status(1).isLinkLost());
+
+    // The gateway comes up on that port and is reached at the next try.
+    SimHarness gateway(1);
+    QVERIFY2(gateway.isReady(), qPrintable(gateway.errorString()));
+    gateway.state([](ControllerState &s) { s.addCurrentEvent(fault(1)); });
+    if (!gateway.serveTcp(freePort))
+        QSKIP(qPrintable("the free port was taken meanwhile: " + gateway.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(session.lostIds().isEmpty(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(gateway.tcpConnections(), 1, 5000);
+    session.stop();
+}
+
 // The first controller comes from the settings dialog's TCP choice.
 void TestSiteTcp::windowJournalsTheGatewayAsItsPort()
 {
@@ -308,6 +352,31 @@ void TestSiteTcp::windowJournalsTheGatewayAsItsPort()
     const QString peer = QString("127.0.0.1:%1").arg(gateway.tcpPort());
     QCOMPARE(journaledEvents(journalPath),
              (QStringList{"Котельная|" + peer + "|1", "Склад|" + peer + "|2", "Цех|" + line.devicePath() + "|5"}));
+    child<QAction>(window, "actionDisablePoll")->trigger();
+}
+
+// The one polled controller is a later gateway row: polled as the single
+// console would, through the gateway and not the stored serial port.
+void TestSiteTcp::oneGatewayRowPolledAloneIsTheSingleConsole()
+{
+    SimHarness gateway(QVector<int>{1, 2});
+    QVERIFY2(gateway.isReady(), qPrintable(gateway.errorString()));
+    QVERIFY2(gateway.serveTcp(), qPrintable(gateway.errorString()));
+    gateway.stateOf(2, [](ControllerState &s) { s.addCurrentEvent(fault(2)); });
+    setStoredPort("/dev/tarvik-no-such-port", {});
+    ControllerEntry first = serialEntry("Старый", "/dev/tarvik-no-such-port", 1);
+    first.polled = false;
+    QVERIFY(ControllerList({first, gatewayEntry("Шлюз", "127.0.0.1", gateway.tcpPort(), 2)}).save());
+
+    MainWindow window;
+    window.setAlarmSound(new SilentSound);
+    child<QAction>(window, "actionEnablePoll")->trigger();
+    QVERIFY(!window.siteSession());
+    auto *current = child<QTableWidget>(window, "tableAlarmCurrent");
+    QTRY_COMPARE_WITH_TIMEOUT(current->rowCount(), 1, 10000);
+    QCOMPARE(current->columnCount(), 3); // the single console's table
+    QVERIFY(current->item(0, 0)->text().contains("Адрес 2"));
+    QCOMPARE(gateway.tcpConnections(), 1);
     child<QAction>(window, "actionDisablePoll")->trigger();
 }
 
