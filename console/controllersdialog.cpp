@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSerialPortInfo>
 
 namespace {
@@ -140,6 +141,11 @@ void ControllersDialog::fill(const QVector<ControllerEntry> &entries, int select
     for (int row = 0; row < entries.size(); ++row)
         setRow(row, entries.at(row));
     table->resizeColumnsToContents();
+    // The stretched name column keeps room for a default name beside a wide gateway text.
+    int width = table->fontMetrics().horizontalAdvance(ControllerList::defaultName(99)) + 24;
+    for (int column = PortColumn; column <= PolledColumn; ++column)
+        width += table->columnWidth(column);
+    table->setMinimumWidth(width + 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width());
     if (selectRow >= 0 && selectRow < entries.size())
         table->selectRow(selectRow);
 }
@@ -163,6 +169,12 @@ void ControllersDialog::setRow(int row, const ControllerEntry &entry)
     if (!linkName.isEmpty() && port->findText(linkName) < 0)
         port->addItem(linkName); // kept, as the line may come back
     port->setCurrentText(linkName);
+    // Wide enough for a typed gateway, which the editor's margins would cut.
+    int longest = 12;
+    for (int i = 0; i < port->count(); ++i)
+        longest = qMax(longest, port->itemText(i).size());
+    port->setMinimumContentsLength(longest + 1);
+    port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     table->setCellWidget(row, PortColumn, port);
 
     auto *speed = new QComboBox;
