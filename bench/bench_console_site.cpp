@@ -3,9 +3,11 @@
 // controllers on one line and for thirty-two on four lines: time from an event
 // raised on any controller to its row in the current-events table (median, p95),
 // polling cycles per second per controller, and the console's CPU while nothing
-// happens. Then the window's memory over 100,000 events.
+// happens. The same for eight units behind one loopback Modbus TCP gateway
+// (no wire timing there: the console's own cost per turn). Then the window's
+// memory over 100,000 events.
 //
-//     bench_console_site [site|memory]     (both by default)
+//     bench_console_site [site|gateway|memory]     (all by default)
 #include "alarmsound.h"
 #include "controllerlist.h"
 #include "eventcatalogue.h"
@@ -76,11 +78,36 @@ void waitMs(int milliseconds)
     loop.exec();
 }
 
-// One TarvikSim process: a line of controllers at 9600 baud with wire timing.
+// One TarvikSim process: a line of controllers at 9600 baud with wire timing,
+// or a loopback gateway with the controllers behind it.
 struct Line
 {
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
     QString link;
+    int tcpPort = 0;
+
+    bool startGateway(int controllers)
+    {
+        QStringList slaves;
+        for (int address = 1; address <= controllers; ++address)
+            slaves << QString::number(address);
+        process->setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/../sim/TarvikSim"));
+        process->setArguments({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--slave"),
+                               slaves.join(',')});
+        process->start();
+        // It prints "tcp 127.0.0.1:PORT" once listening.
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray printed;
+        while (!printed.contains('\n') && timer.elapsed() < 5000) {
+            process->waitForReadyRead(100);
+            printed += process->readAllStandardOutput();
+        }
+        const int colon = printed.indexOf("tcp 127.0.0.1:");
+        if (colon >= 0)
+            tcpPort = printed.mid(colon + 14).trimmed().split('\n').first().toInt();
+        return tcpPort > 0;
+    }
 
     bool start(const QString &dir, int index, int controllers)
     {
@@ -110,14 +137,14 @@ struct Line
     }
 };
 
-void siteRun(int lineCount, int perLine, int events)
+void siteRun(int lineCount, int perLine, int events, bool gateways = false)
 {
     QTemporaryDir dir;
     std::vector<std::unique_ptr<Line>> lines;
     QVector<ControllerEntry> entries;
     for (int l = 0; l < lineCount; ++l) {
         lines.push_back(std::make_unique<Line>());
-        if (!lines.back()->start(dir.path(), l, perLine)) {
+        if (gateways ? !lines.back()->startGateway(perLine) : !lines.back()->start(dir.path(), l, perLine)) {
             out() << "TarvikSim did not start" << Qt::endl;
             return;
         }
@@ -125,6 +152,9 @@ void siteRun(int lineCount, int perLine, int events)
             ControllerEntry entry;
             entry.name = QStringLiteral("К%1.%2").arg(l + 1).arg(a);
             entry.portName = lines.back()->link;
+            entry.tcp = gateways;
+            entry.host = QStringLiteral("127.0.0.1");
+            entry.tcpPort = lines.back()->tcpPort;
             entry.address = a;
             entries << entry;
         }
@@ -188,7 +218,8 @@ void siteRun(int lineCount, int perLine, int events)
     const auto at = [&](double q) {
         return latencies.empty() ? -1 : latencies[std::min(latencies.size() - 1, size_t(q * latencies.size()))];
     };
-    out() << lineCount * perLine << " controllers on " << lineCount << " line(s), 9600 baud:\n"
+    out() << lineCount * perLine << " controllers on " << lineCount
+          << (gateways ? " loopback Modbus TCP gateway(s):\n" : " line(s), 9600 baud:\n")
           << "  event to row: median " << at(0.5) << " ms, p95 " << at(0.95) << " ms, max "
           << (latencies.empty() ? -1 : latencies.back()) << " ms (" << latencies.size() << " events, "
           << missed << " missed)\n"
@@ -246,6 +277,8 @@ int main(int argc, char *argv[])
         siteRun(1, 8, 40);
         siteRun(4, 8, 40);
     }
+    if (what.isEmpty() || what == QLatin1String("gateway"))
+        siteRun(1, 8, 40, true);
     if (what.isEmpty() || what == QLatin1String("memory"))
         memoryRun();
     return 0;

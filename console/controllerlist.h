@@ -26,13 +26,19 @@ public:
     QVector<int> polled() const;
     // Two or more polled controllers make the site view.
     bool isSite() const { return polled().size() >= 2; }
-    // The ports of the polled controllers, each once, in list order.
-    QStringList polledPorts() const;
+    // The polled controllers grouped by the line they share (a serial port
+    // or a gateway), lines in the order of their first controller.
+    QVector<QVector<int>> polledLines() const;
 
     // Empty when the list can be polled; otherwise what is wrong, for the user.
     QString problem() const;
 
     static QString defaultName(int number); // "Контроллер N", counted from 1
+
+    // Points the entry at what the "Порт" cell says: a listed serial port, or
+    // "host:port" ("[::1]:502" for IPv6) for a Modbus TCP gateway. Any other
+    // text is a serial port that is not there now.
+    static void setLinkText(ControllerEntry &entry, const QString &text, const QStringList &serialPorts);
 
     // The first entry's link comes from the shared store, its name and the
     // rest from the console's store.
@@ -40,6 +46,9 @@ public:
     bool save() const;
 
 private:
+    static QString linkProblem(const ControllerEntry &entry);
+    static QString clashProblem(const ControllerEntry &a, const ControllerEntry &b);
+
     QVector<ControllerEntry> list;
 };
 

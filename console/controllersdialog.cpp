@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSerialPortInfo>
 
 namespace {
@@ -15,6 +16,9 @@ namespace {
 enum Column { NameColumn, PortColumn, SpeedColumn, AddressColumn, PolledColumn };
 
 const int baudRates[] = { 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 };
+
+// The name cell keeps a gateway row's response time-out, which has no column.
+constexpr int TimeoutRole = Qt::UserRole;
 
 } // namespace
 
@@ -79,15 +83,15 @@ void ControllersDialog::addRow()
     ControllerEntry entry;
     const int current = ui->tableControllers->currentRow();
     if (!entries.isEmpty()) {
-        const ControllerEntry &like = entries.value(current < 0 ? entries.size() - 1 : current);
-        entry.portName = like.portName;
-        entry.baudRate = like.baudRate;
+        entry = entries.value(current < 0 ? entries.size() - 1 : current);
+        entry.address = ControllerList::MinAddress;
+        entry.polled = true;
     } else if (!ports.isEmpty()) {
         entry.portName = ports.first();
     }
     const auto taken = [&](int address) {
         for (const ControllerEntry &e : qAsConst(entries)) {
-            if (e.portName == entry.portName && e.address == address)
+            if (e.linkKey() == entry.linkKey() && e.address == address)
                 return true;
         }
         return false;
@@ -137,6 +141,11 @@ void ControllersDialog::fill(const QVector<ControllerEntry> &entries, int select
     for (int row = 0; row < entries.size(); ++row)
         setRow(row, entries.at(row));
     table->resizeColumnsToContents();
+    // The stretched name column keeps room for a default name beside a wide gateway text.
+    int width = table->fontMetrics().horizontalAdvance(ControllerList::defaultName(99)) + 24;
+    for (int column = PortColumn; column <= PolledColumn; ++column)
+        width += table->columnWidth(column);
+    table->setMinimumWidth(width + 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width());
     if (selectRow >= 0 && selectRow < entries.size())
         table->selectRow(selectRow);
 }
@@ -144,13 +153,28 @@ void ControllersDialog::fill(const QVector<ControllerEntry> &entries, int select
 void ControllersDialog::setRow(int row, const ControllerEntry &entry)
 {
     QTableWidget *table = ui->tableControllers;
-    table->setItem(row, NameColumn, new QTableWidgetItem(entry.name));
+    auto *name = new QTableWidgetItem(entry.name);
+    if (entry.tcp)
+        name->setData(TimeoutRole, entry.responseTimeoutMs);
+    table->setItem(row, NameColumn, name);
 
+    // Editable: a gateway is typed as host:port beside the listed ports.
     auto *port = new QComboBox;
+    port->setEditable(true);
+    port->setInsertPolicy(QComboBox::NoInsert);
+    port->setToolTip(tr("Последовательный порт из списка или шлюз Modbus TCP в виде "
+                        "«адрес:порт», например 192.168.1.10:502 или [fd00::5]:502"));
     port->addItems(ports);
-    if (!entry.portName.isEmpty() && port->findText(entry.portName) < 0)
-        port->addItem(entry.portName); // kept, as the line may come back
-    port->setCurrentText(entry.portName);
+    const QString linkName = entry.linkName();
+    if (!linkName.isEmpty() && port->findText(linkName) < 0)
+        port->addItem(linkName); // kept, as the line may come back
+    port->setCurrentText(linkName);
+    // Wide enough for a typed gateway, which the editor's margins would cut.
+    int longest = 12;
+    for (int i = 0; i < port->count(); ++i)
+        longest = qMax(longest, port->itemText(i).size());
+    port->setMinimumContentsLength(longest + 1);
+    port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     table->setCellWidget(row, PortColumn, port);
 
     auto *speed = new QComboBox;
@@ -159,6 +183,15 @@ void ControllersDialog::setRow(int row, const ControllerEntry &entry)
     const int speedIndex = speed->findData(entry.baudRate);
     speed->setCurrentIndex(speedIndex < 0 ? speed->findData(9600) : speedIndex);
     table->setCellWidget(row, SpeedColumn, speed);
+    // A gateway sets its own line speed.
+    const auto showKind = [this, speed](const QString &text) {
+        ControllerEntry probe;
+        ControllerList::setLinkText(probe, text, ports);
+        speed->setEnabled(!probe.tcp);
+        speed->setToolTip(probe.tcp ? tr("Скорость линии задаёт шлюз") : QString());
+    };
+    showKind(linkName);
+    connect(port, &QComboBox::currentTextChanged, speed, showKind);
 
     auto *address = new QComboBox;
     for (int a = ControllerList::MinAddress; a <= ControllerList::MaxAddress; ++a)
@@ -180,9 +213,13 @@ ControllerEntry ControllersDialog::rowEntry(int row) const
 {
     const QTableWidget *table = ui->tableControllers;
     ControllerEntry entry;
-    if (const QTableWidgetItem *item = table->item(row, NameColumn))
-        entry.name = item->text().trimmed();
-    entry.portName = static_cast<QComboBox *>(table->cellWidget(row, PortColumn))->currentText();
+    const QTableWidgetItem *name = table->item(row, NameColumn);
+    if (name)
+        entry.name = name->text().trimmed();
+    ControllerList::setLinkText(entry, static_cast<QComboBox *>(table->cellWidget(row, PortColumn))->currentText(),
+                                ports);
+    if (entry.tcp && name && name->data(TimeoutRole).isValid())
+        entry.responseTimeoutMs = name->data(TimeoutRole).toInt();
     entry.baudRate = static_cast<QComboBox *>(table->cellWidget(row, SpeedColumn))->currentData().toInt();
     entry.address = static_cast<QComboBox *>(table->cellWidget(row, AddressColumn))->currentData().toInt();
     entry.polled = table->cellWidget(row, PolledColumn)->findChild<QCheckBox *>()->isChecked();

@@ -270,7 +270,7 @@ qint64 MainWindow::writeToJournal(JournalRecord &record, int controller)
 {
     if (site && controller >= 0) {
         const ControllerEntry &entry = site->controllers().at(controller);
-        record.port = entry.portName;
+        record.port = entry.linkName();
         record.slave = entry.address;
         record.controller = entry.name;
     } else {
@@ -457,6 +457,10 @@ void MainWindow::on_actionEnablePoll_triggered()
         settings.portName = entry.portName;
         settings.baudRate = entry.baudRate;
         settings.address = entry.address;
+        settings.tcp = entry.tcp;
+        settings.host = entry.host;
+        settings.tcpPort = entry.tcpPort;
+        settings.responseTimeoutMs = entry.responseTimeoutMs;
     }
     worker->setLink(settings.linkTarget());
     worker->resume();

@@ -11,21 +11,26 @@ SiteSession::SiteSession(const ControllerList &controllers, QObject *parent)
 {
     for (int i = 0; i < list.size(); ++i)
         statuses[i].setPolled(list.at(i).polled);
-    for (const QString &port : list.polledPorts()) {
+    for (const QVector<int> &line : list.polledLines()) {
         QVector<SiteWorker::Station> stations;
-        int baudRate = 9600;
-        for (int id : list.polled()) {
-            if (list.at(id).portName == port) {
-                stations.append({ id, list.at(id).address });
-                baudRate = list.at(id).baudRate;
-            }
-        }
+        for (int id : line)
+            stations.append({ id, list.at(id).address });
         auto worker = std::make_unique<SiteWorker>(stations);
-        worker->setPort(LinkWorker::devicePath(port), baudRate, stations.first().slave);
-        connectWorker(worker.get(), port);
+        worker->setLink(lineTarget(line));
+        connectWorker(worker.get(), list.at(line.first()).linkName());
         worker->start(QThread::InheritPriority);
         workers.push_back(std::move(worker));
     }
+}
+
+// One link for the controllers of a line. Behind a gateway the longest
+// time-out asked for serves them all: their answers share its wait.
+LinkTarget SiteSession::lineTarget(const QVector<int> &line) const
+{
+    LinkTarget target = list.at(line.first()).linkTarget();
+    for (int id : line)
+        target.responseTimeoutMs = qMax(target.responseTimeoutMs, list.at(id).responseTimeoutMs);
+    return target;
 }
 
 SiteSession::~SiteSession()

@@ -13,10 +13,11 @@
 #include <vector>
 
 
-// Polling a whole site: one SiteWorker per port, all in parallel, and what
-// is known of each controller. Controllers are named by their index in the
-// list. Workers live as long as the session, so their readers keep their
-// state across pauses. No widgets: the window binds to the signals.
+// Polling a whole site: one SiteWorker per line (a serial port or a Modbus
+// TCP gateway), all in parallel, and what is known of each controller.
+// Controllers are named by their index in the list. Workers live as long as
+// the session, so their readers keep their state across pauses. No widgets:
+// the window binds to the signals.
 class SiteSession : public QObject
 {
     Q_OBJECT
@@ -50,10 +51,11 @@ signals:
     void linkLost(int id);
     void linkRestored(int id);
     void answeringChanged();
-    void portFailed(const QString &portName, const QString &text); // could not be opened
+    void portFailed(const QString &portName, const QString &text); // could not be opened; "host:port" for TCP
     void workersFinished();
 
 private:
+    LinkTarget lineTarget(const QVector<int> &line) const;
     void connectWorker(SiteWorker *worker, const QString &portName);
     void setCurrentCount(int id, int count);
     void markLost(int id);

@@ -11,7 +11,8 @@
 
 class WatchedLink;
 
-// The worker of one port of a site: polls the line's controllers in turn
+// The worker of one line of a site (a serial port, or a Modbus TCP gateway
+// and the units behind it): polls its controllers in turn
 // (each one's three poll steps, then the next; a current event announced in
 // a turn is fetched within it), each with its own readers,
 // which keep their state for the whole process. A controller that fails the

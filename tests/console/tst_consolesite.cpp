@@ -133,7 +133,7 @@ void TestConsoleSite::listIsValidatedAndStored()
              QStringList({"/dev/a", "7"}));
     QCOMPARE(ControllerList::load().entries(), site.entries());
     QVERIFY(!ControllerList::load().isSite());
-    QCOMPARE(site.polledPorts(), QStringList{"/dev/a"});
+    QCOMPARE(site.polledLines(), QVector<QVector<int>>{{0}});
 }
 
 void TestConsoleSite::dialogRefusesAnAddressTwiceOnAPort()

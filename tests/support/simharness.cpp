@@ -16,10 +16,10 @@ SimHarness::SimHarness(const QVector<int> &slaves, int baudRate)
         error = QStringLiteral("the simulator thread did not start");
 }
 
-bool SimHarness::serveTcp()
+bool SimHarness::serveTcp(int port)
 {
     tcp = std::make_unique<TcpServer>(sim);
-    if (tcp->listen(QStringLiteral("127.0.0.1"), 0, &error))
+    if (tcp->listen(QStringLiteral("127.0.0.1"), port, &error))
         return true;
     tcp.reset();
     return false;

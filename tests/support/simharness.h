@@ -52,8 +52,9 @@ public:
     QString devicePath() const { return path; }  // e.g. /dev/pts/7
 
     // Serves the same controller over Modbus TCP on 127.0.0.1, on a free
-    // port, besides the pseudo-terminal; false with errorString() set.
-    bool serveTcp();
+    // port unless told which, besides the pseudo-terminal; false with
+    // errorString() set.
+    bool serveTcp(int port = 0);
     int tcpPort() const { return tcp ? tcp->port() : 0; }
     int tcpConnections() const { return tcp ? tcp->connectionsAccepted() : 0; }
 
