@@ -62,7 +62,7 @@ void MyThread::runJob(RegisterLink &link)
             break;
         if (!watch(poller.pollVpk(watched)))
             break;
-        msleep(1);
+        msleep(isNetworkJob() ? Poller::NetworkCyclePauseMs : Poller::SerialCyclePauseMs);
     }
     if (!answering)
         emit answeringChanged(true); // the run is over; the window reports its end

@@ -32,6 +32,11 @@ public:
     static constexpr int ResetRegister = RegisterMap::Events::ResetCurrent;
     static constexpr int VpkRegister = RegisterMap::Vpk::Low;
     static constexpr quint32 VpkForcedBit = RegisterMap::Vpk::Work;
+    // Between cycles. A serial line paces the requests itself; over TCP
+    // nothing would, and a cycle every millisecond only loads both ends
+    // (a whole core's worth against a controller on the network).
+    static constexpr int SerialCyclePauseMs = 1;
+    static constexpr int NetworkCyclePauseMs = 50;
 
     explicit Poller(Listener &listener);
 

@@ -100,8 +100,8 @@ void SiteWorker::runJob(RegisterLink &link)
             if (!unit->lost || unit->sinceLost.hasExpired(retryMs))
                 pollUnit(*unit, watched);
         }
-        // Only lost controllers, none due: no reason to spin.
-        msleep(allWaiting() ? 50 : 1);
+        // Only lost controllers, none due, or a network link: no reason to spin.
+        msleep(allWaiting() || isNetworkJob() ? Poller::NetworkCyclePauseMs : Poller::SerialCyclePauseMs);
     }
 }
 

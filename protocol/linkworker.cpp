@@ -191,6 +191,7 @@ bool LinkWorker::openLink()
         return false;
     }
     ++contextsAlive;
+    networkJob = job.isTcp();
     if (job.isTcp()) {
         connection = std::make_unique<Connection>(context, ModbusLink::Tcp);
     } else {

@@ -74,6 +74,8 @@ protected:
     // resumed after this.
     void parkAfterJob();
     bool isStopRequested() const { return stopRequested; }
+    // Worker thread, during runJob(): the job's link is a network one (TCP).
+    bool isNetworkJob() const { return networkJob; }
     // Held while hasJob() runs: job settings written under it are seen whole.
     QMutex &jobMutex() const { return mutex; }
 
@@ -97,6 +99,7 @@ private:
 
     struct Connection;
     std::unique_ptr<Connection> connection; // the libmodbus context and its RegisterLink
+    bool networkJob = false;                // worker thread only
     quint64 resumeCount = 0;                // guarded by the mutex
     bool parked = false;                    // guarded by the mutex
     // A failed exchange whose late answer may still come, carried from one
