@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
-PACKAGES=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev
+PACKAGES=(build-essential cmake ccache pkg-config qtbase5-dev libqt5serialport5-dev qtmultimedia5-dev
     libqt5multimedia5-plugins gstreamer1.0-plugins-good libqt5sql5-sqlite libmodbus-dev xvfb xauth
     imagemagick sox socat trayer fonts-liberation2 qttranslations5-l10n desktop-file-utils
     shared-mime-info libxml2-utils poppler-utils

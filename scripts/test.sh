@@ -24,10 +24,18 @@ start_tray_display() {
 }
 start_tray_display
 
+# Compiler cache: paths are taken relative to the checkout, so any clone of
+# the project reuses what an earlier run compiled.
+launcher=()
+if command -v ccache > /dev/null; then
+    export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 for kind in plain asan; do
     dir=build-test-$kind
-    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON)
-    [ $kind = asan ] && flags=(-DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON -DTARVIK_WERROR=ON)
+    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON "${launcher[@]}")
+    [ $kind = asan ] && flags=(-DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON -DTARVIK_WERROR=ON "${launcher[@]}")
     cmake -S . -B $dir "${flags[@]}" > /dev/null
     cmake --build $dir -j"$jobs"
     echo "== tests ($kind build)"
