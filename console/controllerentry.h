@@ -1,39 +1,18 @@
 #ifndef CONTROLLERENTRY_H
 #define CONTROLLERENTRY_H
 
-#include "linktarget.h"
-#include "linkworker.h"
+#include "settings.h"
 
 #include <QString>
 
-// One controller of a site as the console's list keeps it: where it sits
-// (a serial line, or a Modbus TCP gateway) and whether it is watched. A plain
-// value, copied freely.
-struct ControllerEntry
+// One controller of a site as the console's list keeps it: its name, its
+// link as the settings dialog describes one (a serial line, or a Modbus TCP
+// gateway with the unit identifier as address) and whether it is watched. A
+// plain value, copied freely.
+struct ControllerEntry : Settings
 {
     QString name;
-    QString portName;   // serial: as the platform lists it
-    int baudRate = 9600;
-    int address = 1;    // slave address, or the unit identifier behind a gateway
     bool polled = true;
-
-    bool tcp = false;
-    QString host;
-    int tcpPort = LinkTarget::DefaultTcpPort;
-    int responseTimeoutMs = LinkTarget::DefaultResponseTimeoutMs;
-
-    // What a worker opens for this controller.
-    LinkTarget linkTarget() const
-    {
-        return tcp ? LinkTarget::tcp(host, tcpPort, address, responseTimeoutMs)
-                   : LinkTarget::serial(LinkWorker::devicePath(portName), baudRate, address);
-    }
-
-    // The port name, or "host:port", as the table and the journal show the link.
-    QString linkName() const
-    {
-        return tcp ? LinkTarget::tcp(host, tcpPort, address).peerName() : portName;
-    }
 
     // Controllers with the same key share one line and so one worker. Host
     // names are not case-sensitive.

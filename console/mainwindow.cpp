@@ -452,15 +452,7 @@ void MainWindow::on_actionEnablePoll_triggered()
     // The one polled controller need not be the first of the list.
     const QVector<int> polled = list.polled();
     if (polled.size() == 1 && polled.first() > 0) {
-        const ControllerEntry &entry = list.at(polled.first());
-        settings = Settings();
-        settings.portName = entry.portName;
-        settings.baudRate = entry.baudRate;
-        settings.address = entry.address;
-        settings.tcp = entry.tcp;
-        settings.host = entry.host;
-        settings.tcpPort = entry.tcpPort;
-        settings.responseTimeoutMs = entry.responseTimeoutMs;
+        settings = list.at(polled.first()); // its link alone
     }
     worker->setLink(settings.linkTarget());
     worker->resume();

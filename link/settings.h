@@ -25,7 +25,8 @@ struct Settings
                    : LinkTarget::serial(LinkWorker::devicePath(portName), baudRate, address);
     }
 
-    // The port name, or "host:port" for a TCP link, as the journal names the link.
+    // The port name, or "host:port" for a TCP link, as the journal and the
+    // controllers list name the link.
     QString linkName() const
     {
         return tcp ? LinkTarget::tcp(host, tcpPort, address).peerName() : portName;

@@ -102,30 +102,30 @@ void TestSiteTcp::initTestCase()
 void TestSiteTcp::gatewayRowsFollowTheSiteRules()
 {
     const auto problem = [](QVector<ControllerEntry> entries) { return ControllerList(entries).problem(); };
-    const ControllerEntry a = gatewayEntry("A", "10.0.0.5", 502, 1);
+    const ControllerEntry a = gatewayEntry("A", "127.0.0.5", 502, 1);
     // Units apart behind one gateway, or one unit behind two gateways or on a serial line.
-    QVERIFY(problem({a, gatewayEntry("B", "10.0.0.5", 502, 2), gatewayEntry("C", "10.0.0.5", 503, 1),
-                     gatewayEntry("D", "10.0.0.6", 502, 1), serialEntry("E", "10.0.0.5:502", 1)}).isEmpty());
-    QCOMPARE(problem({a, gatewayEntry("B", "10.0.0.5", 502, 1)}),
-             QString("Адрес 1 на шлюзе 10.0.0.5:502 занят дважды: «A» и «B»."));
+    QVERIFY(problem({a, gatewayEntry("B", "127.0.0.5", 502, 2), gatewayEntry("C", "127.0.0.5", 503, 1),
+                     gatewayEntry("D", "127.0.0.6", 502, 1), serialEntry("E", "127.0.0.5:502", 1)}).isEmpty());
+    QCOMPARE(problem({a, gatewayEntry("B", "127.0.0.5", 502, 1)}),
+             QString("Адрес 1 на шлюзе 127.0.0.5:502 занят дважды: «A» и «B»."));
     QVERIFY(problem({gatewayEntry("A", "Gate.local", 502, 4), gatewayEntry("B", "gate.local", 502, 4)})
                 .contains("занят дважды"));
     QVERIFY(problem({gatewayEntry("A", "::1", 502, 3), gatewayEntry("B", "::1", 502, 3)}).contains("[::1]:502"));
     // Speed means nothing to a gateway.
-    ControllerEntry fast = gatewayEntry("B", "10.0.0.5", 502, 2);
+    ControllerEntry fast = gatewayEntry("B", "127.0.0.5", 502, 2);
     fast.baudRate = 115200;
     QVERIFY(problem({a, fast}).isEmpty());
 
     QCOMPARE(problem({gatewayEntry("Котёл", "", 502, 1)}), QString("Контроллер «Котёл»: Не указан адрес шлюза."));
     QVERIFY(problem({gatewayEntry("A", "bad host!", 502, 1)}).contains("«bad host!» не является"));
-    QVERIFY(problem({gatewayEntry("A", "10.0.0.5", 0, 1)}).contains("от 1 до 65535"));
-    QVERIFY(problem({gatewayEntry("A", "10.0.0.5", 65536, 1)}).contains("от 1 до 65535"));
-    QVERIFY(problem({gatewayEntry("A", "10.0.0.5", 502, 248)}).contains("вне пределов"));
+    QVERIFY(problem({gatewayEntry("A", "127.0.0.5", 0, 1)}).contains("от 1 до 65535"));
+    QVERIFY(problem({gatewayEntry("A", "127.0.0.5", 65536, 1)}).contains("от 1 до 65535"));
+    QVERIFY(problem({gatewayEntry("A", "127.0.0.5", 502, 248)}).contains("вне пределов"));
 
     // Lines in the order of their first controller; not polled ones left out.
-    ControllerEntry idle = gatewayEntry("F", "10.0.0.5", 502, 9);
+    ControllerEntry idle = gatewayEntry("F", "127.0.0.5", 502, 9);
     idle.polled = false;
-    const ControllerList site({a, serialEntry("S", "/dev/a", 1), gatewayEntry("B", "10.0.0.5", 502, 2), idle,
+    const ControllerList site({a, serialEntry("S", "/dev/a", 1), gatewayEntry("B", "127.0.0.5", 502, 2), idle,
                                gatewayEntry("G", "GATE", 502, 1), gatewayEntry("H", "gate", 502, 2)});
     QCOMPARE(site.polledLines(), (QVector<QVector<int>>{{0, 2}, {1}, {4, 5}}));
 }
