@@ -75,9 +75,11 @@ AcknowledgementPanel::AcknowledgementPanel(QMainWindow *window, QTableWidget *ta
     connect(rows, &QAbstractItemModel::modelReset, this, &AcknowledgementPanel::forgetRemovedRows);
 }
 
-void AcknowledgementPanel::setLampSource(std::function<LampState()> source)
+void AcknowledgementPanel::setLampSource(std::function<LampState()> source,
+                                         std::function<QString()> owner)
 {
     lampSource = std::move(source);
+    lampOwner = std::move(owner);
 }
 
 bool AcknowledgementPanel::eventShown(int row, qint64 journalId, const JournalRecord &event)
@@ -270,6 +272,7 @@ ShiftReport AcknowledgementPanel::report(const QDateTime &from, const QDateTime 
     made.computer = QSysInfo::machineHostName();
     made.guard = roster.guard();
     made.lamps = lampTexts();
+    made.lampsOf = lampOwner ? lampOwner() : QString();
     return made;
 }
 

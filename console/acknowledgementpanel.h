@@ -34,7 +34,8 @@ public:
     AcknowledgementPanel(QMainWindow *window, QTableWidget *table, Journal *journal);
 
     // The panel's state for the report's last section.
-    void setLampSource(std::function<LampState()> source);
+    // In a site, owner names the controller whose lamps the panel shows.
+    void setLampSource(std::function<LampState()> source, std::function<QString()> owner = {});
     // The table's row `row` now shows the event journaled as `journalId`
     // (0 without a journal). True when it waits for a guard; false when the
     // controller sent an event already acknowledged again (after its list
@@ -84,6 +85,7 @@ private:
     AcknowledgementLedger acknowledgements;
     DutyRoster roster;
     std::function<LampState()> lampSource;
+    std::function<QString()> lampOwner;
     QAction *acknowledgeRows;
     QAction *acknowledgeEvery;
     QAction *shift;

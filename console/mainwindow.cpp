@@ -203,7 +203,10 @@ void MainWindow::createJournal()
     new EventTableMenu(ui->tableAlarmCurrent);
     new EventTableMenu(ui->tableAlarmAll);
     acknowledgements = new AcknowledgementPanel(this, ui->tableAlarmCurrent, journal);
-    acknowledgements->setLampSource([this] { return pendingLamps; });
+    acknowledgements->setLampSource([this] { return pendingLamps; }, [this] {
+        const int id = sitePanel->selectedId();
+        return sitePolling && id >= 0 && id < site->controllers().size() ? site->name(id) : QString();
+    });
     connect(acknowledgements, &AcknowledgementPanel::allAcknowledged, this, [this] {
         if (!sitePolling || site->lostIds().isEmpty())
             alarmSound->stop(); // a lost controller goes on sounding

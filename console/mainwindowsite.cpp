@@ -15,6 +15,26 @@
 #include <QLabel>
 #include <QStatusBar>
 
+namespace {
+
+// As a single controller's start names its line ("Порт X, адрес 1"): each
+// line with the addresses polled on it.
+QString linesText(const ControllerList &list)
+{
+    QStringList lines;
+    for (const QVector<int> &line : list.polledLines()) {
+        QStringList addresses;
+        for (int id : line)
+            addresses << QString::number(list.at(id).address);
+        lines << (addresses.size() == 1 ? MainWindow::tr("Порт %1, адрес %2")
+                                        : MainWindow::tr("Порт %1, адреса %2"))
+                     .arg(list.at(line.first()).linkName(), addresses.join(QStringLiteral(", ")));
+    }
+    return lines.join(QStringLiteral("; "));
+}
+
+} // namespace
+
 // The panel stands beside "Пульт" and is hidden with one controller, which
 // leaves the window as it always was.
 void MainWindow::createSiteWidgets()
@@ -60,8 +80,7 @@ void MainWindow::startSite(const ControllerList &list)
     setPollingActions(true);
     pollPort.clear();
     pollSlave = 0;
-    journalNote(JournalRecord::PollingStarted, QString(),
-                tr("Контроллеров: %1").arg(list.polled().size()));
+    journalNote(JournalRecord::PollingStarted, QString(), linesText(list));
 }
 
 void MainWindow::endSite()

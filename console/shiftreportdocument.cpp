@@ -88,9 +88,10 @@ QString ShiftReportDocument::eventsHtml() const
     bool controllers = false;
     for (const ShiftReport::Event &event : report.events)
         controllers = controllers || !event.controller.isEmpty();
-    text += tableStart() + QStringLiteral("<thead><tr>") + head(tr("№"), 5) + head(tr("Получено"), 15)
-        + (controllers ? head(tr("Контроллер"), 12) : QString()) + head(tr("Событие"), controllers ? 23 : 35)
-        + head(tr("Время события"), 15) + head(tr("Квитировано"), 15) + head(tr("Дежурный"), 15)
+    text += tableStart() + QStringLiteral("<thead><tr>") + head(tr("№"), controllers ? 4 : 5)
+        + head(tr("Получено"), controllers ? 13 : 15)
+        + (controllers ? head(tr("Контроллер"), 17) : QString()) + head(tr("Событие"), controllers ? 22 : 35)
+        + head(tr("Время события"), controllers ? 14 : 15) + head(tr("Квитировано"), 15) + head(tr("Дежурный"), 15)
         + QStringLiteral("</tr></thead>");
     int number = 0;
     for (const ShiftReport::Event &event : report.events) {
@@ -122,7 +123,10 @@ QString ShiftReportDocument::failuresHtml() const
 
 QString ShiftReportDocument::lampsHtml() const
 {
-    QString text = QStringLiteral("<h3>%1</h3>").arg(escaped(tr("Пульт в конце периода")));
+    const QString title = report.lampsOf.isEmpty()
+        ? tr("Пульт в конце периода")
+        : tr("Пульт в конце периода: «%1»").arg(report.lampsOf);
+    QString text = QStringLiteral("<h3>%1</h3>").arg(escaped(title));
     if (report.lamps.isEmpty())
         return text + QStringLiteral("<p>%1</p>").arg(escaped(tr("Состояние пульта неизвестно.")));
     text += QStringLiteral("<p>");

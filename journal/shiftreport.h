@@ -50,6 +50,7 @@ public:
     int unacknowledged = 0;
     QVector<Failure> failures;
     QVector<QPair<QString, QString>> lamps;   // caption, state
+    QString lampsOf;                          // in a site, the controller the panel showed
     QString error;                            // why the journal could not be read
 
     // Rows that arrived from `from` to `to`, both included; acknowledgements

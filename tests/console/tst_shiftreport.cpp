@@ -66,6 +66,18 @@ void TestShiftReport::onePageShift()
                                     "Ошибка чтения линии! Опрос завершен.", "Порог СH: мигает",
                                     "Работа: горит", "Пожар: не горит", "Страница 1 из 1"})
         QVERIFY2(text.contains(QString::fromUtf8(expected)), qPrintable(QString::fromUtf8(expected) + " not in: " + text));
+
+    // A site's report has each event's controller, its head unbroken, and
+    // says whose lamps it shows.
+    ShiftReport site = shiftWith(2);
+    for (ShiftReport::Event &event : site.events)
+        event.controller = "Котельная";
+    site.lampsOf = "Котельная";
+    const QString sitePath = dir.filePath("site.pdf");
+    QCOMPARE(ShiftReportDocument(site).writePdf(sitePath, &error), 1);
+    const QString siteText = pdfText(sitePath).simplified();
+    QVERIFY2(siteText.contains("Контроллер") && siteText.count("Котельная") == 3, qPrintable(siteText));
+    QVERIFY2(siteText.contains("Пульт в конце периода: «Котельная»"), qPrintable(siteText));
 }
 
 void TestShiftReport::longShiftOnNumberedPages()
