@@ -5,7 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+launcher=()
+if command -v ccache > /dev/null; then # as in test.sh: objects shared between clones and runs
+    export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
 cmake --build build -j"$(nproc)" --target TarvikEditor TarvikScada TarvikSim tarvik-vlr
 # A private MQTT broker for the console to publish to, when mosquitto is installed.
 source ./scripts/demo-broker.sh
