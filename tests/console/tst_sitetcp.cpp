@@ -141,9 +141,9 @@ void TestSiteTcp::portTextNamesAPortOrAGateway()
     QVERIFY(!parse("COM3").tcp && parse("COM3").portName == "COM3");
     QVERIFY(!parse("/dev/odd:name").tcp); // a listed port wins over the host:port form
     QVERIFY(!parse("COM9").tcp && parse("COM9").portName == "COM9");
-    const ControllerEntry v4 = parse(" 192.168.1.10:1502 ");
+    const ControllerEntry v4 = parse(" 127.0.10.10:1502 ");
     QVERIFY(v4.tcp && v4.portName.isEmpty());
-    QCOMPARE(v4.host, QString("192.168.1.10"));
+    QCOMPARE(v4.host, QString("127.0.10.10"));
     QCOMPARE(v4.tcpPort, 1502);
     const ControllerEntry v6 = parse("[fd00::5]:502");
     QCOMPARE(v6.host, QString("fd00::5"));
@@ -162,7 +162,7 @@ void TestSiteTcp::storeKeepsBothKindsAndReadsAnOldOneAsSerial()
     QCOMPARE(first.linkName(), QString("gate.local:1502"));
     QCOMPARE(first.responseTimeoutMs, 1000);
 
-    ControllerEntry slow = gatewayEntry("Котельная", "10.1.1.1", 502, 3);
+    ControllerEntry slow = gatewayEntry("Котельная", "127.1.1.1", 502, 3);
     slow.responseTimeoutMs = 2500;
     const ControllerList mixed({slow, serialEntry("Цех", "/dev/b", 9), gatewayEntry("Склад", "::1", 5020, 4)});
     QVERIFY(mixed.save());
@@ -171,14 +171,14 @@ void TestSiteTcp::storeKeepsBothKindsAndReadsAnOldOneAsSerial()
     SettingsStore::Choice shared = SettingsStore::load();
     QCOMPARE(QStringList({shared.link, shared.tcpHost, shared.tcpPort, shared.tcpTimeout, shared.address,
                           shared.portName}),
-             QStringList({"tcp", "10.1.1.1", "502", "2500", "3", "/dev/kept"}));
+             QStringList({"tcp", "127.1.1.1", "502", "2500", "3", "/dev/kept"}));
 
     // A serial first row turns the shared choice back to serial.
     const ControllerList serialFirst({serialEntry("Цех", "/dev/b", 9), slow});
     QVERIFY(serialFirst.save());
     shared = SettingsStore::load();
     QCOMPARE(QStringList({shared.link, shared.portName, shared.address, shared.tcpHost}),
-             QStringList({"serial", "/dev/b", "9", "10.1.1.1"}));
+             QStringList({"serial", "/dev/b", "9", "127.1.1.1"}));
     QCOMPARE(ControllerList::load().entries(), serialFirst.entries());
 
     // A console store from before gateways: rows without "link" are serial.

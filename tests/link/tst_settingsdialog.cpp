@@ -217,7 +217,7 @@ private slots:
             { "", "502", "Не указан адрес шлюза." },
             { "gw 7", "502", "«gw 7» не является ни именем узла, ни адресом IPv4 или IPv6." },
             { "http://gw", "502", "«http://gw» не является ни именем узла, ни адресом IPv4 или IPv6." },
-            { "10.0.0.256", "502", "«10.0.0.256» не является ни именем узла, ни адресом IPv4 или IPv6." },
+            { "127.0.0.256", "502", "«127.0.0.256» не является ни именем узла, ни адресом IPv4 или IPv6." },
             { "fe80::1::2", "502", "Адрес «fe80::1::2» не является адресом IPv6." },
             { "-gw", "502", "«-gw» не является ни именем узла, ни адресом IPv4 или IPv6." },
             { "gw", "0", badPort }, { "gw", "65536", badPort }, { "gw", "5o2", badPort }, { "gw", "", badPort },
@@ -230,7 +230,7 @@ private slots:
             QCOMPARE(store().allKeys(), QStringList());
             QCOMPARE(dialog.settings().tcp, false);
         }
-        for (const char *good : { "::1", "192.168.0.7", "gw.", "localhost" }) {
+        for (const char *good : { "::1", "127.0.0.7", "gw.", "localhost" }) {
             dialog.findChild<QLineEdit *>("hostEdit")->setText(good);
             dialog.findChild<QLineEdit *>("tcpPortEdit")->setText("65535");
             QCOMPARE(pressOk(dialog), QString());
