@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVariant>
 
 namespace {
@@ -13,10 +14,17 @@ namespace {
 // SQLite's primary result codes that matter here.
 const QString Busy = QStringLiteral("5");
 const QString Locked = QStringLiteral("6");
+const QString ReadOnly = QStringLiteral("8");
+const QString IoError = QStringLiteral("10");
 const QString Corrupt = QStringLiteral("11");
+const QString Full = QStringLiteral("13");
+const QString CantOpen = QStringLiteral("14");
 const QString NotADatabase = QStringLiteral("26");
+// Not SQLite's: a connection goes on writing into a file removed under it.
+const QString FileGone = QStringLiteral("gone");
 
-const int TrimBatch = 20000;
+// One step of the start-up trim: short enough to keep the event loop turning.
+const int TrimChunk = 2000;
 // A write waits this long for another program's lock: short, the window must not stall.
 const int BusyTimeoutMs = 200;
 
@@ -30,10 +38,20 @@ const QString Continues = QStringLiteral(" Опрос контроллера п�
 
 } // namespace
 
-Journal::Journal(QObject *parent) : QObject(parent), connection(uniqueConnectionName()) {}
+Journal::Journal(QObject *parent)
+    : QObject(parent), connection(uniqueConnectionName()), retryTimer(new QTimer(this)),
+      trimTimer(new QTimer(this))
+{
+    retryTimer->setInterval(RetryIntervalMs);
+    connect(retryTimer, &QTimer::timeout, this, &Journal::writeHeld);
+    connect(trimTimer, &QTimer::timeout, this, &Journal::trimStep);
+}
 
 Journal::~Journal()
 {
+    // A last chance for held rows; nobody is left to hear about it.
+    blockSignals(true);
+    writeHeld();
     closeDatabase();
 }
 
@@ -49,10 +67,26 @@ QString Journal::defaultPath()
 bool Journal::open(const QString &path)
 {
     closeDatabase();
+    opened = false;
+    retryTimer->stop();
+    held.clear();
+    dropped = 0;
+    stopped = false;
+    stopReason.clear();
     filePath = path;
+    if (!connectFile())
+        return false;
+    opened = true;
+    nextId = largestId() + 1;
+    startTrim();
+    return true;
+}
+
+bool Journal::connectFile()
+{
     problemText.clear();
     asidePath.clear();
-    const QString folder = QFileInfo(path).absolutePath();
+    const QString folder = QFileInfo(filePath).absolutePath();
     if (!QDir().mkpath(folder)) {
         problemText = tr("Журнал событий не ведётся: не удалось создать папку «%1».")
                           .arg(QDir::toNativeSeparators(folder)) + Continues;
@@ -63,7 +97,7 @@ bool Journal::open(const QString &path)
         closeDatabase();
         if (!setCorruptFileAside()) {
             problemText = tr("Журнал событий не ведётся: файл «%1» повреждён, и его не удалось "
-                             "переименовать.").arg(QDir::toNativeSeparators(path)) + Continues;
+                             "переименовать.").arg(QDir::toNativeSeparators(filePath)) + Continues;
             return false;
         }
         outcome = openDatabase();
@@ -75,7 +109,7 @@ bool Journal::open(const QString &path)
         closeDatabase();
         return false;
     }
-    opened = true;
+    connected = true;
     return true;
 }
 
@@ -89,12 +123,11 @@ Journal::Outcome Journal::openDatabase()
     const Outcome schema = prepareSchema();
     if (schema != Outcome::Done)
         return schema;
-    if (!trimToLimit())
-        return Outcome::Failed;
     insertQuery = QSqlQuery(db);
+    // The journal numbers its rows itself: held rows get their ids before they reach the file.
     if (!insertQuery.prepare(QStringLiteral(
-            "INSERT INTO journal(received, kind, list, source, code, name, occurred, port, slave, "
-            "controller, guard, ref) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
+            "INSERT INTO journal(id, received, kind, list, source, code, name, occurred, port, "
+            "slave, controller, guard, ref) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
         return outcomeOf(insertQuery.lastError());
     return Outcome::Done;
 }
@@ -115,7 +148,8 @@ Journal::Outcome Journal::prepareSchema()
     query.finish();
     const QString statements[] = {
         QStringLiteral("PRAGMA journal_mode=WAL"),
-        QStringLiteral("PRAGMA synchronous=NORMAL"),
+        // WAL with FULL syncs at every commit: a committed row survives a power cut.
+        QStringLiteral("PRAGMA synchronous=FULL"),
     };
     for (const QString &statement : statements) {
         if (!query.exec(statement))
@@ -161,7 +195,7 @@ Journal::Outcome Journal::upgradeSchema(int fromVersion)
 
 QString Journal::metaValue(const QString &key) const
 {
-    if (!opened)
+    if (!opened || !connected)
         return QString();
     QSqlQuery query(QSqlDatabase::database(connection, false));
     query.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
@@ -171,7 +205,7 @@ QString Journal::metaValue(const QString &key) const
 
 bool Journal::setMetaValue(const QString &key, const QString &value)
 {
-    if (!opened)
+    if (!opened || !connected)
         return false;
     QSqlQuery query(QSqlDatabase::database(connection, false));
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)"));
@@ -180,33 +214,52 @@ bool Journal::setMetaValue(const QString &key, const QString &value)
     return query.exec();
 }
 
-// Ids only grow, so the oldest rows are those with the smallest ids.
-bool Journal::trimToLimit()
+qint64 Journal::largestId() const
 {
     QSqlQuery query(QSqlDatabase::database(connection, false));
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM journal")) || !query.next()) {
-        outcomeOf(query.lastError());
-        return false;
+    return query.exec(QStringLiteral("SELECT MAX(id) FROM journal")) && query.next()
+        ? query.value(0).toLongLong() : 0;
+}
+
+bool Journal::isTrimming() const
+{
+    return trimExcess != 0;
+}
+
+// Counted first, then removed a chunk per turn of the event loop, so that
+// polling starts at once however far the file is past its limit.
+void Journal::startTrim()
+{
+    trimExcess = -1;
+    trimTimer->start(0);
+}
+
+// Ids only grow, so the oldest rows are those with the smallest ids.
+void Journal::trimStep()
+{
+    if (stopped || !connected) {
+        trimTimer->stop(); // goes on when writing works again
+        return;
     }
-    qint64 excess = query.value(0).toLongLong() - rowLimit;
-    query.finish();
-    while (excess > 0) {
-        const qint64 batch = qMin<qint64>(excess, TrimBatch);
-        if (!exec(QStringLiteral("DELETE FROM journal WHERE id IN "
-                                 "(SELECT id FROM journal ORDER BY id LIMIT %1)").arg(batch)))
-            return false;
-        excess -= batch;
+    if (trimExcess < 0) {
+        QSqlQuery query(QSqlDatabase::database(connection, false));
+        const bool counted = query.exec(QStringLiteral("SELECT COUNT(*) FROM journal")) && query.next();
+        trimExcess = counted ? qMax<qint64>(0, query.value(0).toLongLong() - rowLimit) : 0;
+    } else {
+        const qint64 chunk = qMin<qint64>(trimExcess, TrimChunk);
+        // A failure leaves the rest for the next start; the journal only grows a little.
+        trimExcess = exec(QStringLiteral("DELETE FROM journal WHERE id IN "
+                                         "(SELECT id FROM journal ORDER BY id LIMIT %1)").arg(chunk))
+            ? trimExcess - chunk : 0;
     }
-    return true;
+    if (trimExcess == 0)
+        trimTimer->stop();
 }
 
 bool Journal::exec(const QString &statement)
 {
     QSqlQuery query(QSqlDatabase::database(connection, false));
-    if (query.exec(statement))
-        return true;
-    outcomeOf(query.lastError());
-    return false;
+    return query.exec(statement);
 }
 
 // The time in the name keeps every set-aside file; the file's WAL goes with it.
@@ -230,7 +283,8 @@ bool Journal::setCorruptFileAside()
 
 void Journal::closeDatabase()
 {
-    opened = false;
+    connected = false;
+    trimTimer->stop();
     insertQuery = QSqlQuery();
     if (QSqlDatabase::contains(connection)) {
         QSqlDatabase::database(connection, false).close();
@@ -240,27 +294,42 @@ void Journal::closeDatabase()
 
 qint64 Journal::append(const JournalRecord &record)
 {
-    if (!opened)
-        return 0;
-    if (!insert(record)) {
-        // A file spoilt while in use is set aside like one found spoilt at start.
-        const bool corrupt = outcomeOf(insertQuery.lastError()) == Outcome::Corrupt;
-        const QString reason = describe(insertQuery.lastError());
-        if (!(corrupt && open(filePath) && insert(record))) {
-            fail(tr("Журнал событий больше не ведётся: не удалось записать в файл «%1» (%2).")
-                     .arg(QDir::toNativeSeparators(filePath), reason) + Continues);
-            return 0;
-        }
-        emit failed(problemText); // set aside and started again
+    return appendAll({record}).value(0);
+}
+
+QVector<qint64> Journal::appendAll(const QVector<JournalRecord> &records)
+{
+    QVector<qint64> ids;
+    if (!opened || records.isEmpty())
+        return QVector<qint64>(records.size(), 0);
+    if (stopped) {
+        hold(records, &ids);
+        if (lastTry.hasExpired(AppendRetryGapMs))
+            writeHeld();
+        return ids;
     }
-    const qint64 id = insertQuery.lastInsertId().toLongLong();
-    insertQuery.finish();
-    emit appended(id);
-    return id;
+    // Another program may have added rows to the file meanwhile.
+    nextId = qMax(nextId, largestId() + 1);
+    QVector<JournalRecord> rows = records;
+    for (JournalRecord &row : rows) {
+        row.id = nextId + ids.size();
+        ids.append(row.id);
+    }
+    if (write(rows)) {
+        nextId += rows.size();
+        for (qint64 id : qAsConst(ids))
+            emit appended(id);
+        return ids;
+    }
+    ids.clear();
+    stopWriting(); // its own row comes before the rows it is about
+    hold(records, &ids);
+    return ids;
 }
 
 bool Journal::insert(const JournalRecord &record)
 {
+    insertQuery.addBindValue(record.id);
     insertQuery.addBindValue(record.received);
     insertQuery.addBindValue(record.kind);
     insertQuery.addBindValue(record.list);
@@ -273,14 +342,151 @@ bool Journal::insert(const JournalRecord &record)
     insertQuery.addBindValue(record.controller);
     insertQuery.addBindValue(record.guard);
     insertQuery.addBindValue(record.ref);
-    return insertQuery.exec();
+    const bool done = insertQuery.exec();
+    if (done)
+        insertQuery.finish();
+    return done;
 }
 
-void Journal::fail(const QString &text)
+// A file spoilt while in use is set aside like one found spoilt at start.
+bool Journal::write(const QVector<JournalRecord> &rows)
+{
+    if (writeOnce(rows))
+        return true;
+    if (lastErrorCode != Corrupt && lastErrorCode != NotADatabase)
+        return false;
+    reconnect();
+    return writeOnce(rows);
+}
+
+// All the rows or none: a batch is one transaction.
+bool Journal::writeOnce(const QVector<JournalRecord> &rows)
+{
+    if (!connected) {
+        lastErrorCode = CantOpen;
+        stopReason = tr("файл «%1» не открывается").arg(QDir::toNativeSeparators(filePath));
+        return false;
+    }
+    if (!QFileInfo::exists(filePath))
+        return failWithFileGone();
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    const bool batch = rows.size() > 1;
+    if (batch && !db.transaction())
+        return failWith(db.lastError());
+    for (const JournalRecord &row : rows) {
+        if (!insert(row)) {
+            const QSqlError error = insertQuery.lastError();
+            insertQuery.finish();
+            if (batch)
+                db.rollback();
+            return failWith(error);
+        }
+    }
+    if (batch && !db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        return failWith(error);
+    }
+    // What went into a removed file is gone with it: those rows are still to be written.
+    return QFileInfo::exists(filePath) || failWithFileGone();
+}
+
+bool Journal::failWith(const QSqlError &error)
+{
+    lastErrorCode = error.nativeErrorCode();
+    stopReason = reasonOf(error);
+    return false;
+}
+
+bool Journal::failWithFileGone()
+{
+    lastErrorCode = FileGone;
+    stopReason = tr("файл «%1» удалён").arg(QDir::toNativeSeparators(filePath));
+    return false;
+}
+
+// The failure's own row is held first, stamped with the moment it happened.
+void Journal::stopWriting()
+{
+    stopped = true;
+    lastTry.start();
+    hold({JournalRecord::note(JournalRecord::JournalFailure, QString(), stopReason)}, nullptr);
+    retryTimer->start();
+    emit writingStopped(stopReason);
+}
+
+void Journal::hold(const QVector<JournalRecord> &records, QVector<qint64> *ids)
+{
+    for (const JournalRecord &record : records) {
+        qint64 id = 0;
+        if (held.size() < heldLimit) {
+            held.append(record);
+            held.last().id = id = nextId++;
+        } else {
+            ++dropped;
+        }
+        if (ids)
+            ids->append(id);
+    }
+}
+
+void Journal::writeHeld()
+{
+    if (!stopped || !opened)
+        return;
+    // A lock or a full disk passes on the same connection; after anything
+    // else the file is opened again (made again when it was removed).
+    if (!connected || (lastErrorCode != Full && lastErrorCode != Busy && lastErrorCode != Locked))
+        reconnect();
+    const qint64 largest = connected ? largestId() : 0;
+    if (largest >= held.first().id)
+        renumberHeldFrom(largest + 1);
+    QVector<JournalRecord> rows = held;
+    rows.append(JournalRecord::note(JournalRecord::JournalRestored, QString(),
+                                    dropped ? tr("Не записано строк: %1").arg(dropped) : QString()));
+    rows.last().id = nextId;
+    const QString reasonBefore = stopReason;
+    lastTry.start();
+    if (!write(rows)) {
+        if (stopReason != reasonBefore)
+            emit writingStopped(stopReason);
+        return;
+    }
+    ++nextId;
+    held.clear();
+    dropped = 0;
+    stopped = false;
+    stopReason.clear();
+    retryTimer->stop();
+    for (const JournalRecord &row : qAsConst(rows))
+        emit appended(row.id);
+    emit writingResumed();
+    if (trimExcess != 0)
+        trimTimer->start(0);
+}
+
+// Only when another program took the held rows' ids: they and the
+// acknowledgements among them that refer to them move up together.
+void Journal::renumberHeldFrom(qint64 firstId)
+{
+    const qint64 oldFirst = held.first().id;
+    const qint64 shift = firstId - oldFirst;
+    for (JournalRecord &row : held) {
+        row.id += shift;
+        if (!row.ref.isNull() && row.ref.toLongLong() >= oldFirst)
+            row.ref = row.ref.toLongLong() + shift;
+    }
+    nextId = held.last().id + 1;
+}
+
+void Journal::reconnect()
 {
     closeDatabase();
-    problemText = text;
-    emit failed(text);
+    if (!connectFile())
+        return;
+    trimExcess = 0; // perhaps another file now; the trim waits for the next start
+    if (!problemText.isEmpty())
+        emit failed(problemText); // set aside and started again
 }
 
 Journal::Outcome Journal::outcomeOf(const QSqlError &error)
@@ -296,6 +502,22 @@ Journal::Outcome Journal::outcomeOf(const QSqlError &error)
         problemText += Continues;
     }
     return Outcome::Failed;
+}
+
+QString Journal::reasonOf(const QSqlError &error) const
+{
+    const QString code = error.nativeErrorCode();
+    if (code == Full)
+        return tr("нет места на диске");
+    if (code == Busy || code == Locked)
+        return tr("файл занят другой программой");
+    if (code == ReadOnly)
+        return tr("файл доступен только для чтения");
+    if (code == IoError)
+        return tr("ошибка ввода-вывода (%1)").arg(describe(error));
+    if (code == CantOpen)
+        return tr("файл «%1» не открывается").arg(QDir::toNativeSeparators(filePath));
+    return describe(error);
 }
 
 QString Journal::describe(const QSqlError &error) const

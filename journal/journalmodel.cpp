@@ -125,6 +125,10 @@ QString JournalModel::kindText(const QString &kind)
         return tr("Квитировано");
     if (kind == JournalRecord::LinkRestored)
         return tr("Связь восстановлена");
+    if (kind == JournalRecord::JournalFailure)
+        return tr("Журнал не записывается");
+    if (kind == JournalRecord::JournalRestored)
+        return tr("Журнал записывается снова");
     return kind; // written by a later version
 }
 

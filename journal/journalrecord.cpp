@@ -8,6 +8,8 @@ const QString JournalRecord::PollingStarted = QStringLiteral("polling-started");
 const QString JournalRecord::PollingStopped = QStringLiteral("polling-stopped");
 const QString JournalRecord::LinkRestored = QStringLiteral("link-restored");
 const QString JournalRecord::Acknowledged = QStringLiteral("acknowledged");
+const QString JournalRecord::JournalFailure = QStringLiteral("journal-failure");
+const QString JournalRecord::JournalRestored = QStringLiteral("journal-restored");
 const QString JournalRecord::CurrentList = QStringLiteral("current");
 const QString JournalRecord::AllList = QStringLiteral("all");
 

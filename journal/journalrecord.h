@@ -35,6 +35,8 @@ struct JournalRecord
     static const QString PollingStopped;
     static const QString LinkRestored;
     static const QString Acknowledged;
+    static const QString JournalFailure;  // the file stopped taking rows; name says why
+    static const QString JournalRestored; // it takes them again; name counts any dropped
     static const QString CurrentList;
     static const QString AllList;
 

@@ -66,7 +66,7 @@ private slots:
     void rowLimitAtStartUp();
     void unusableFiles();
     void upgradesVersionOneFile();
-    void lockedWhileInUse();
+    void failedWritesAreHeldInOrder();
 
 private:
     QTemporaryDir dir;
@@ -162,8 +162,10 @@ void TestJournal::modelLoadsPagesAtBothEnds()
     Journal journal;
     QVERIFY(journal.open(path));
     const int total = 2 * JournalModel::PageSize + 200;
+    QVector<JournalRecord> burst;
     for (int i = 1; i <= total; ++i)
-        journal.append(eventAt("2026-01-01T00:00:00", QString::number(i)));
+        burst << eventAt("2026-01-01T00:00:00", QString::number(i));
+    QCOMPARE(journal.appendAll(burst).last(), total); // one transaction, ids in order
     JournalModel model;
     model.setSource(journal.connectionName());
     const auto nameAt = [&](int row) { return model.data(model.index(row, 4)).toString(); };
@@ -184,8 +186,10 @@ void TestJournal::modelLoadsPagesAtBothEnds()
 
     // A long run's new rows push the oldest loaded out; scrolling up reads them again.
     model.setFilter({});
+    burst.clear();
     for (int i = 1; i <= JournalModel::MaxLoadedRows; ++i)
-        journal.append(eventAt("2026-01-03T00:00:00", "late " + QString::number(i)));
+        burst << eventAt("2026-01-03T00:00:00", "late " + QString::number(i));
+    journal.appendAll(burst);
     QCOMPARE(model.fetchNewer(), JournalModel::MaxLoadedRows);
     QCOMPARE(model.rowCount(), JournalModel::MaxLoadedRows);
     QCOMPARE(nameAt(0), QString("late 1"));
@@ -202,8 +206,7 @@ void TestJournal::csvBytes()
     Journal journal;
     QVERIFY(journal.open(path));
     journal.append(eventAt("2026-02-01T10:20:30", "Пожар; \"Адрес\" 2"));
-    for (int i = 0; i < 12000; ++i)
-        journal.append(eventAt("2026-02-02T10:20:30", "x"));
+    journal.appendAll(QVector<JournalRecord>(12000, eventAt("2026-02-02T10:20:30", "x")));
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     QVector<qint64> seen;
@@ -232,13 +235,15 @@ void TestJournal::rowLimitAtStartUp()
         journal.setRowLimit(100);
         QVERIFY(journal.open(path));
         for (int i = 1; i <= 250; ++i)
-            journal.append(eventAt("2026-01-01T00:00:00", QString::number(i)));
+            journal.appendAll({eventAt("2026-01-01T00:00:00", QString::number(i))});
         QCOMPARE(JournalQuery(journal.connectionName(), {}).count(), 250); // never in the middle of a run
     }
     Journal journal;
     journal.setRowLimit(100);
     QVERIFY(journal.open(path));
     const JournalQuery query(journal.connectionName(), {});
+    QVERIFY(journal.isTrimming()); // after open(), never inside it
+    QTRY_VERIFY(!journal.isTrimming());
     QCOMPARE(query.count(), 100);
     QCOMPARE(query.newer(0, 1).first().name, QString("151"));
     QCOMPARE(journal.append(eventAt("2026-01-01T00:00:01", "next")), 251); // ids go on
@@ -324,7 +329,10 @@ void TestJournal::upgradesVersionOneFile()
     QCOMPARE(OtherConnection(path).value("PRAGMA user_version").toInt(), Journal::SchemaVersion);
 }
 
-void TestJournal::lockedWhileInUse()
+// Rows that cannot be written are held with their final ids and go into the
+// file in order, between the journal's own rows, once it takes them again;
+// only then are they announced. Nothing of a healthy file is set aside.
+void TestJournal::failedWritesAreHeldInOrder()
 {
     { Journal created; QVERIFY(created.open(path)); }
     {
@@ -333,21 +341,95 @@ void TestJournal::lockedWhileInUse()
         Journal locked;
         QVERIFY(!locked.open(path));
         QVERIFY2(locked.problem().contains("занят другой программой"), qPrintable(locked.problem()));
+        QVERIFY(locked.setAsidePath().isEmpty());
     }
 
-    // Locked while in use: told once, then quietly off.
+    const QString folder = dir.filePath("removable");
+    path = folder + "/journal.sqlite";
     Journal journal;
     QVERIFY(journal.open(path));
-    QVERIFY(journal.append(eventAt("2026-01-01T00:00:00", "a")) > 0);
-    OtherConnection blocker(path);
-    QVERIFY(blocker.exec("BEGIN EXCLUSIVE"));
-    QSignalSpy failed(&journal, &Journal::failed);
-    QCOMPARE(journal.append(eventAt("2026-01-01T00:00:00", "b")), 0);
-    QCOMPARE(failed.count(), 1);
-    QVERIFY2(failed.first().first().toString().startsWith("Журнал событий больше не ведётся"),
-             qPrintable(failed.first().first().toString()));
-    QCOMPARE(journal.append(eventAt("2026-01-01T00:00:00", "c")), 0);
-    QVERIFY(!journal.isOpen() && failed.count() == 1);
+    QSignalSpy appended(&journal, &Journal::appended);
+    QSignalSpy stopped(&journal, &Journal::writingStopped);
+    QSignalSpy resumed(&journal, &Journal::writingResumed);
+    QCOMPARE(journal.append(eventAt("2026-01-01T00:00:00", "a")), 1);
+    const auto appendedIds = [&] {
+        QVector<qint64> ids;
+        for (const QList<QVariant> &signal : appended)
+            ids << signal.first().toLongLong();
+        return ids;
+    };
+    const auto rowsInFile = [&] {
+        QStringList rows;
+        for (const JournalRecord &row : JournalQuery(journal.connectionName(), {}).newer(0, 1000))
+            rows << QString("%1 %2 %3").arg(row.id).arg(row.kind, row.name);
+        return rows;
+    };
+
+    // Another program's write lock: a transient error, held and retried.
+    {
+        OtherConnection blocker(path);
+        QVERIFY(blocker.exec("BEGIN EXCLUSIVE"));
+        QCOMPARE(journal.append(eventAt("2026-01-01T00:00:01", "b")), 3); // 2: the failure's row
+        QCOMPARE(stopped.count(), 1);
+        QCOMPARE(stopped.first().first().toString(), QString("файл занят другой программой"));
+        QCOMPARE(journal.appendAll({eventAt("2026-01-01T00:00:02", "c"), eventAt("2026-01-01T00:00:03", "d")}),
+                 (QVector<qint64>{4, 5}));
+        QVERIFY(journal.isWritingStopped() && journal.heldCount() == 4);
+        QCOMPARE(appendedIds(), QVector<qint64>{1});
+        QVERIFY(blocker.exec("ROLLBACK"));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(resumed.count(), 1, 3 * Journal::RetryIntervalMs);
+    QCOMPARE(appendedIds(), (QVector<qint64>{1, 2, 3, 4, 5, 6}));
+    QCOMPARE(rowsInFile(), (QStringList{"1 event a", "2 journal-failure файл занят другой программой", "3 event b",
+                                        "4 event c", "5 event d", "6 journal-restored "}));
+    QVERIFY(!journal.isWritingStopped() && journal.setAsidePath().isEmpty());
+    QCOMPARE(QDir(folder).entryList({"*corrupt*"}), QStringList());
+
+    // A full disk (SQLite's page limit on the journal's connection); a
+    // retry on each append, the held ones first; the bound drops the newest.
+    QSqlQuery limit(QSqlDatabase::database(journal.connectionName()));
+    QVERIFY(limit.exec("PRAGMA page_count") && limit.next());
+    QVERIFY(limit.exec(QString("PRAGMA max_page_count=%1").arg(limit.value(0).toInt())));
+    journal.setHeldRowLimit(5);
+    QVector<qint64> ids;
+    for (int i = 0; i < 200 && !journal.isWritingStopped(); ++i)
+        ids << journal.append(eventAt("2026-01-02T00:00:00", "full " + QString::number(i)));
+    QVERIFY(journal.isWritingStopped());
+    QCOMPARE(stopped.last().first().toString(), QString("нет места на диске"));
+    const qint64 failureId = ids.last() - 1;
+    for (int i = 0; i < 5; ++i)
+        ids << journal.append(eventAt("2026-01-02T00:00:01", "more " + QString::number(i)));
+    QCOMPARE(ids.mid(ids.size() - 6), (QVector<qint64>{failureId + 1, failureId + 2, failureId + 3,
+                                                        failureId + 4, 0, 0}));
+    QCOMPARE(journal.droppedCount(), 2);
+    QVERIFY(limit.exec("PRAGMA max_page_count=1000000"));
+    QTest::qWait(Journal::AppendRetryGapMs + 50);
+    QVERIFY(journal.append(eventAt("2026-01-02T00:00:02", "dropped too")) == 0);
+    QVERIFY(!journal.isWritingStopped());
+    QStringList tail = rowsInFile().mid(int(failureId) - 1);
+    QCOMPARE(tail, (QStringList{QString("%1 journal-failure нет места на диске").arg(failureId),
+                                QString("%1 event full %2").arg(failureId + 1).arg(ids.size() - 6),
+                                QString("%1 event more 0").arg(failureId + 2),
+                                QString("%1 event more 1").arg(failureId + 3),
+                                QString("%1 event more 2").arg(failureId + 4),
+                                QString("%1 journal-restored Не записано строк: 3").arg(failureId + 5)}));
+    journal.setHeldRowLimit(Journal::MaxHeldRows);
+
+    // The folder removed: the connection would write on into the lost file;
+    // the rows go into a new one instead, their ids going on.
+    const qint64 next = failureId + 6;
+    QVERIFY(QDir(folder).removeRecursively());
+    QCOMPARE(journal.append(eventAt("2026-01-03T00:00:00", "gone")), next + 1);
+    QVERIFY2(stopped.last().first().toString().endsWith("удалён"), qPrintable(stopped.last().first().toString()));
+    QTRY_VERIFY2_WITH_TIMEOUT(!journal.isWritingStopped(), qPrintable(journal.writingProblem()), 3 * Journal::RetryIntervalMs);
+    QVERIFY(QFile::exists(path));
+    tail = rowsInFile();
+    QCOMPARE(tail.size(), 3);
+    QVERIFY(tail[0].startsWith(QString("%1 journal-failure").arg(next)));
+    QCOMPARE(tail.mid(1), (QStringList{QString("%1 event gone").arg(next + 1),
+                                       QString("%1 journal-restored ").arg(next + 2)}));
+    QCOMPARE(appendedIds().last(), next + 2);
+    QCOMPARE(journal.append(eventAt("2026-01-03T00:00:01", "after")), next + 3);
 }
 
 QTEST_GUILESS_MAIN(TestJournal)
