@@ -66,7 +66,6 @@ void measureAppends(QTextStream &out, const QString &path, const QString &mode)
         bursts.push_back(bench::elapsedMs(timer));
     }
     out << mode << ", 1000-event burst, one append each: median " << percentile(bursts, 0.5) << " ms\n";
-#ifdef BENCH_JOURNAL_BATCH
     bursts.clear();
     for (int round = 0; round < 5; ++round) {
         QVector<JournalRecord> burst;
@@ -78,7 +77,6 @@ void measureAppends(QTextStream &out, const QString &path, const QString &mode)
         bursts.push_back(bench::elapsedMs(timer));
     }
     out << mode << ", 1000-event burst, appendAll: median " << percentile(bursts, 0.5) << " ms\n";
-#endif
     out.flush();
 }
 

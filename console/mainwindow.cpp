@@ -9,6 +9,7 @@
 #include "helpwindow.h"
 #include "journal.h"
 #include "journalview.h"
+#include "journalwarning.h"
 #include "mediaalarmsound.h"
 #include "mqttbinder.h"
 #include "mythread.h"
@@ -191,6 +192,8 @@ void MainWindow::createJournal()
 {
     journal = new Journal(this);
     connect(journal, &Journal::failed, this, &MainWindow::warnAboutJournal);
+    // Writes that fail while the watch goes on: status bar, tray, log.
+    new JournalWarning(journal, statusBar(), trayIcon);
     const bool usable = journal->open(Journal::defaultPath());
     if (!journal->problem().isEmpty()) {
         // After the window is up, so the box comes in front of it.
