@@ -121,7 +121,7 @@ void startUp(QTextStream &out, const QString &path, int limit)
     const qint64 before = all.count();
     timer.restart();
     double longestTurn = 0;
-    while (all.count() > limit && timer.elapsed() < 600000) {
+    while (journal.isTrimming() && timer.elapsed() < 600000) {
         QElapsedTimer turn;
         turn.start();
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);

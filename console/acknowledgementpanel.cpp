@@ -195,8 +195,8 @@ void AcknowledgementPanel::acknowledgeAll()
     const QVector<JournalRecord> records = acknowledgements.acknowledgeAll(roster.guard(), QDateTime::currentDateTime());
     if (records.isEmpty())
         return;
-    for (const JournalRecord &record : records)
-        journal(record);
+    if (journalFile)
+        journalFile->appendAll(records); // one sync for the lot
     for (int row = 0; row < table->rowCount(); ++row)
         markRow(row, false);
     afterAcknowledging();
