@@ -439,7 +439,7 @@ void Journal::writeHeld()
     if (!connected || (lastErrorCode != Full && lastErrorCode != Busy && lastErrorCode != Locked))
         reconnect();
     const qint64 largest = connected ? largestId() : 0;
-    if (largest >= held.first().id)
+    if (!held.isEmpty() && largest >= held.first().id)
         renumberHeldFrom(largest + 1);
     QVector<JournalRecord> rows = held;
     rows.append(JournalRecord::note(JournalRecord::JournalRestored, QString(),
