@@ -31,7 +31,7 @@ class Journal : public QObject
 public:
     static constexpr int SchemaVersion = 2;
     static constexpr qint64 DefaultRowLimit = 1000000;
-    // About 50 MB of rows: days of a busy site. Past it new rows are counted,
+    // About 46 MB of rows (bench_journal): days of a busy site. Past it new rows are counted,
     // not kept, so the ids handed out stay consecutive; the count goes into
     // the journal-restored row.
     static constexpr int MaxHeldRows = 100000;
