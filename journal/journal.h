@@ -31,9 +31,9 @@ class Journal : public QObject
 public:
     static constexpr int SchemaVersion = 2;
     static constexpr qint64 DefaultRowLimit = 1000000;
-    // About 46 MB of rows (bench_journal): days of a busy site. Past it new rows are counted,
-    // not kept, so the ids handed out stay consecutive; the count goes into
-    // the journal-restored row.
+    // About 46 MB of rows (bench_journal): days of a busy site. Past it new
+    // rows are counted, not kept, so the ids handed out stay consecutive; the
+    // count goes into the journal-restored row.
     static constexpr int MaxHeldRows = 100000;
     static constexpr int RetryIntervalMs = 2000;
     // An append retries too, but not sooner than this after the last try:
@@ -81,8 +81,8 @@ public:
 
 signals:
     void appended(qint64 id);
-    // When the journal stops working, or had to start a new file in place of
-    // a corrupt one; the text is for the user.
+    // When the journal had to start a new file in place of one spoilt while
+    // in use; the text is for the user.
     void failed(const QString &text);
     // Rows can no longer be written (again emitted when the reason changes),
     // and writing works again with every held row in the file.
