@@ -337,6 +337,12 @@ void TestJournal::failedWritesAreHeldInOrder()
     path = dir.filePath("held/journal.sqlite");
     { Journal created; QVERIFY(created.open(path)); }
     {
+        OtherConnection writer(path); // another program's write: no reason not to open
+        QVERIFY(writer.exec("BEGIN EXCLUSIVE"));
+        Journal journal;
+        QVERIFY2(journal.open(path), qPrintable(journal.problem()));
+    }
+    {
         OtherConnection other(path);
         QVERIFY(other.exec("PRAGMA locking_mode=EXCLUSIVE") && other.exec("BEGIN EXCLUSIVE"));
         Journal locked;
