@@ -4,28 +4,24 @@
 #include "configdiff.h"
 #include "configfile.h"
 #include "configtables.h"
+#include "documentdialogs.h"
 #include "filedrop.h"
 #include "finishingdialog.h"
 #include "formarrangement.h"
 #include "helpwindow.h"
 #include "mythread.h"
 #include "recentfilesmenu.h"
-#include "registermap.h"
 #include "settingsdialog.h"
 #include "shortcuttips.h"
 #include "startupfile.h"
 #include "textfit.h"
+#include "transferindicator.h"
+#include "windowforms.h"
 #include "windowstate.h"
 
 #include <QCloseEvent>
-#include <QDate>
-#include <QDir>
-#include <QFileDialog>
 #include <QGuiApplication>
-#include <QProgressBar>
-#include <QRegularExpressionValidator>
 #include <QScreen>
-#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 
@@ -46,8 +42,6 @@ constexpr int TimerPeriod = 500;
 constexpr int StatusTicks = 40; // 20 seconds of 500 ms ticks
 constexpr int ReadSteps = 21;
 constexpr int WriteSteps = 24;
-constexpr int RelayCount = 4;
-constexpr int PhoneDigits = 16; // room for any number the SIM card takes, with its "+"
 
 // Touches the shared item lists once, so the first refresh only reads them.
 void buildItemLists()
@@ -81,14 +75,15 @@ MainWindow::MainWindow(QWidget *parent)
     createWorker();
     // Column widths and the nine cell editors come with the tables.
     tables = std::make_unique<ConfigTables>(image, ConfigTables::widgetsOf(ui));
+    forms = std::make_unique<WindowForms>(ui, image);
 
     image.applyDefaults();
     refreshAll();
-    setInitialSelections();
-    installPhoneValidator();
+    forms->setInitialSelections();
+    forms->installPhoneValidator(this);
     connectFileActions();
     setUpToolBar();
-    connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
+    connect(ui->checkBox, &QCheckBox::toggled, this, [this] { forms->followSystemClock(); });
     connect(new FileDrop(this, QStringLiteral(".vlr")), &FileDrop::dropped, this,
             &MainWindow::openPath, Qt::QueuedConnection);
     placeKeeper = new WindowState(this, QStringLiteral("editor"));
@@ -126,30 +121,6 @@ void MainWindow::createWorker()
     connect(worker, &MyThread::CompareComplete, this, &MainWindow::CompareComplete);
     connect(worker, &QThread::finished, this, &MainWindow::workerDone);
     worker->start();
-}
-
-void MainWindow::setInitialSelections()
-{
-    for (QComboBox *box : {ui->comboBoxDiscreteInputType, ui->comboBoxDiscreteInputRelay,
-                           ui->comboBoxDiscreteInputValve, ui->comboBoxDiscreteInputDelay,
-                           ui->comboBoxValveEventBreack, ui->comboBoxValveEventClose,
-                           ui->comboBoxRelayValveClose, ui->comboBoxSensorThres1Relay,
-                           ui->comboBoxSensorThres1Valve, ui->comboBoxSensorThres2Relay,
-                           ui->comboBoxSensorThres2Valve, ui->comboBoxSensorDefectRelay,
-                           ui->comboBoxSensorDefectValve, ui->comboBoxSensorFireRelay,
-                           ui->comboBoxSensorFireValve})
-        box->setCurrentIndex(0);
-    ui->comboBoxDiscreteInputName->setCurrentIndex(1); // "Пожар"
-}
-
-void MainWindow::installPhoneValidator()
-{
-    // Plain ASCII digits: a number is sent to the SIM card byte for byte.
-    auto *validator = new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[+]?\\d{1,12}")), this);
-    for (QLineEdit *edit : {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4,
-                            ui->lineEdit_5, ui->lineEdit_6})
-        edit->setValidator(validator);
 }
 
 void MainWindow::connectFileActions()
@@ -193,14 +164,9 @@ void MainWindow::setUpToolBar()
 
 void MainWindow::createProgressBar()
 {
-    progressBar = new QProgressBar(this);
-    progressBar->setObjectName(QStringLiteral("progressBar"));
-    progressBar->setRange(0, ReadSteps);
-    progressBar->setValue(0);
-    progressBar->hide();
-    // Permanent, so that no status text (the clearing tick's " " included)
-    // hides it in the middle of a transfer; the transfer's own ending hides it.
-    ui->statusBar->addPermanentWidget(progressBar, 1);
+    indicator = std::make_unique<TransferIndicator>(
+        ui->statusBar, QList<QAction *>{ui->actionSettings, ui->actionRead, ui->actionWrite,
+                                         ui->actionCompare});
     connect(worker, &MyThread::Progress, this, &MainWindow::setProgress);
 }
 
@@ -211,54 +177,17 @@ void MainWindow::refreshAll()
     tables->refreshInputTable();
     tables->refreshValveTable();
     tables->refreshSensorTables();
-    refreshPhones();
-    refreshRelayPositions();
-    refreshPollingMode();
-    refreshClock();
-    fitForms();
+    forms->refresh();
+    forms->fitForms();
     // The valve box comes and goes with the polling mode, and the width with it.
     arrangement->fitToView();
-}
-
-// Widths from the font the desktop gives, for what the form sized by hand:
-// number fields, boxes, the valve table and the groups that capped their
-// width. The boxes' lists change with the polling mode, so after every
-// refresh; a form wider than the screen scrolls.
-void MainWindow::fitForms()
-{
-    bool grown = !formsFitted;
-    const auto boxes = ui->centralWidget->findChildren<QComboBox *>();
-    for (QComboBox *box : boxes)
-        grown = TextFit::fitComboBox(box) || grown;
-    if (!grown)
-        return;
-    for (QLineEdit *edit : {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4,
-                            ui->lineEdit_5, ui->lineEdit_6})
-        TextFit::fitLineEdit(edit, PhoneDigits);
-    for (QTableWidget *table : {ui->tableValve, ui->tableSensorThres1, ui->tableSensorThres2,
-                                ui->tableSensorDefect, ui->tableSensorFire})
-        table->setMinimumWidth(TextFit::tableWidth(table));
-    for (QWidget *group : {ui->groupBox_2, ui->groupBox_3, ui->groupBox_6, ui->groupBox_8})
-        TextFit::allowContents(group);
-    formsFitted = true;
-}
-
-// The sensor row spans the whole grid: on a screen narrower than the form it
-// would spread its four groups past the right edge, "Пожар" out of sight.
-// It keeps to the visible width instead, which changes nothing where the
-// form fits; only the groups above it then need scrolling to.
-void MainWindow::fitSensorsToView()
-{
-    const QMargins margins = ui->gridLayout->contentsMargins();
-    const int visible = ui->scrollArea->viewport()->width() - margins.left() - margins.right();
-    ui->groupBox_7->setMaximumWidth(qMax(visible, ui->groupBox_7->minimumSizeHint().width()));
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ui->scrollArea->viewport() && event->type() == QEvent::Resize) {
         arrangement->fitToView();
-        fitSensorsToView();
+        forms->fitSensorsToView();
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -270,137 +199,14 @@ void MainWindow::gatherAll()
     tables->gatherInputTable();
     tables->gatherValveTable();
     tables->gatherSensorTables();
-    gatherPhones();
-    gatherRelayPositions();
-    gatherPollingMode();
-    gatherClock();
-}
-
-namespace {
-
-QList<QLineEdit *> phoneEdits(Ui::MainWindow *ui)
-{
-    return {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3,
-            ui->lineEdit_4, ui->lineEdit_5, ui->lineEdit_6};
-}
-
-QList<QCheckBox *> dialBoxes(Ui::MainWindow *ui)
-{
-    return {ui->checkBox_2, ui->checkBox_3, ui->checkBox_4,
-            ui->checkBox_5, ui->checkBox_6, ui->checkBox_7};
-}
-
-QList<QComboBox *> relayBoxes(Ui::MainWindow *ui)
-{
-    return {ui->comboBoxRelay1, ui->comboBoxRelay2, ui->comboBoxRelay3, ui->comboBoxRelay4};
-}
-
-using RegisterMap::Clock::Day;
-using RegisterMap::Clock::Hour;
-using RegisterMap::Clock::Minute;
-using RegisterMap::Clock::Month;
-using RegisterMap::Clock::Second;
-using RegisterMap::Clock::Year;
-using RegisterMap::Clock::YearBase;
-
-} // namespace
-
-void MainWindow::refreshPhones()
-{
-    const QList<QLineEdit *> edits = phoneEdits(ui);
-    const QList<QCheckBox *> boxes = dialBoxes(ui);
-    for (int i = 0; i < ConfigImage::PhoneCount; ++i) {
-        edits.at(i)->setText(image.phoneNumber(i));
-        boxes.at(i)->setChecked(!image.bit(ConfigImage::DialFlags, i));
-    }
-}
-
-// One byte per character, the inverse of refreshPhones: typed numbers are
-// ASCII anyway, and bytes that came from a file or controller go back as
-// they were instead of growing into multi-byte sequences.
-void MainWindow::gatherPhones()
-{
-    const QList<QLineEdit *> edits = phoneEdits(ui);
-    const QList<QCheckBox *> boxes = dialBoxes(ui);
-    for (int i = 0; i < ConfigImage::PhoneCount; ++i) {
-        image.setPhoneNumber(i, edits.at(i)->text().toLatin1());
-        image.setBit(ConfigImage::DialFlags, i, !boxes.at(i)->isChecked());
-    }
-}
-
-void MainWindow::refreshRelayPositions()
-{
-    const QList<QComboBox *> boxes = relayBoxes(ui);
-    for (int k = 0; k < RelayCount; ++k)
-        boxes.at(k)->setCurrentText(
-            ConfigImage::relayPositionText(image.bit(ConfigImage::RelayPositions, k)));
-}
-
-void MainWindow::gatherRelayPositions()
-{
-    const QList<QComboBox *> boxes = relayBoxes(ui);
-    for (int k = 0; k < RelayCount; ++k)
-        image.setBit(ConfigImage::RelayPositions, k,
-                     ConfigImage::relayPositionFromText(boxes.at(k)->currentText()));
-}
-
-// Any mode but 0 is the addressed one, as in the tables, so that buttons,
-// tables and the next gather (which stores 1) all agree.
-void MainWindow::refreshPollingMode()
-{
-    const bool addressed = image.word(ConfigImage::PollingMode) != 0;
-    ui->radioButtonModeAdr->setChecked(addressed);
-    ui->radioButtonModeNoAdr->setChecked(!addressed);
-}
-
-void MainWindow::gatherPollingMode()
-{
-    image.setWord(ConfigImage::PollingMode, ui->radioButtonModeAdr->isChecked() ? 1 : 0);
-}
-
-void MainWindow::refreshClock()
-{
-    const QTime time(image.ClockBlock[Hour], image.ClockBlock[Minute], image.ClockBlock[Second]);
-    if (time.isValid())
-        ui->timeEdit->setTime(time);
-    const int year = YearBase + (image.ClockBlock[Year] | (image.ClockBlock[Year + 1] << 8));
-    const QDate date(year, image.ClockBlock[Month], image.ClockBlock[Day]);
-    if (date.isValid() && date >= ui->dateEdit->minimumDate()
-        && date <= ui->dateEdit->maximumDate())
-        ui->dateEdit->setDate(date);
-    followSystemClock();
-}
-
-// While "Системное время" is checked the editors show the computer's clock,
-// so a save or write at any moment stores the time of that moment.
-void MainWindow::followSystemClock()
-{
-    if (!ui->checkBox->isChecked())
-        return;
-    ui->timeEdit->setTime(QTime::currentTime());
-    ui->dateEdit->setDate(QDate::currentDate());
-}
-
-// Byte 5 is not the editor's: it keeps whatever was read or loaded.
-void MainWindow::gatherClock()
-{
-    const QTime time = ui->timeEdit->time();
-    const QDate date = ui->dateEdit->date();
-    const int year = qBound(0, date.year() - YearBase, 0xFFFF);
-    image.ClockBlock[Hour] = quint8(time.hour());
-    image.ClockBlock[Minute] = quint8(time.minute());
-    image.ClockBlock[Second] = quint8(time.second());
-    image.ClockBlock[Month] = quint8(date.month());
-    image.ClockBlock[Day] = quint8(date.day());
-    image.ClockBlock[Year] = quint8(year & 0xFF);
-    image.ClockBlock[Year + 1] = quint8(year >> 8);
+    forms->gather();
 }
 
 // ---- timer and transfer -----------------------------------------------------
 
 void MainWindow::Timer()
 {
-    followSystemClock();
+    forms->followSystemClock();
     const int ticks = statusCountdown;
     // Past zero the count has done its work; holding it at -1 keeps it from
     // running on for ever.
@@ -415,17 +221,17 @@ void MainWindow::Message(const QString Texst)
     failureBoxOpen = true;
     QMessageBox::critical(this, tr("Внимание"), Texst, QMessageBox::Ok);
     failureBoxOpen = false;
-    hideProgress();
-    setTransferActionsEnabled(true);
+    indicator->hideProgress();
+    indicator->setActionsEnabled(true);
     if (finishingBox) // the user has seen why the transfer ended; now the window goes
         close();
 }
 
 void MainWindow::StatusBarMessage(const QString Texst)
 {
-    if (transferInProgress)
+    if (indicator->isBusy())
         transferStage = Texst;
-    hideProgress();
+    indicator->hideProgress();
     statusCountdown = StatusTicks;
     ui->statusBar->showMessage(Texst);
 }
@@ -440,12 +246,12 @@ void MainWindow::ReadComplete()
         fileName.clear();
     refreshAll();
     modified = true;
-    setTransferActionsEnabled(true);
+    indicator->setActionsEnabled(true);
 }
 
 void MainWindow::WriteComplete()
 {
-    setTransferActionsEnabled(true);
+    indicator->setActionsEnabled(true);
 }
 
 // The controller's registers over the window's own file-only bytes: those
@@ -454,7 +260,7 @@ void MainWindow::CompareComplete()
 {
     ConfigImage controller = compareBase;
     const bool arrived = worker->takeCompareResult(controller);
-    setTransferActionsEnabled(true);
+    indicator->setActionsEnabled(true);
     if (arrived)
         showComparison(CompareDialog::Controller, controller);
 }
@@ -520,36 +326,16 @@ void MainWindow::showComparison(CompareDialog::Source source, const ConfigImage 
 
 void MainWindow::startTransfer(int mode, int lastStep)
 {
-    progressBar->setRange(0, lastStep);
-    progressBar->setValue(0);
-    progressBar->show();
+    indicator->begin(lastStep);
     const Settings link = settingsDialog->settings();
     worker->setLink(link.linkTarget());
     worker->setMode(mode);
     worker->resume();
-    setTransferActionsEnabled(false);
 }
 
-// Steps past the bar's range (the tail of a read or the commit of a write)
-// leave it full.
 void MainWindow::setProgress(int step)
 {
-    progressBar->setValue(qBound(progressBar->minimum(), step, progressBar->maximum()));
-}
-
-void MainWindow::setTransferActionsEnabled(bool enabled)
-{
-    transferInProgress = !enabled;
-    ui->actionSettings->setEnabled(enabled);
-    ui->actionRead->setEnabled(enabled);
-    ui->actionWrite->setEnabled(enabled);
-    ui->actionCompare->setEnabled(enabled);
-}
-
-void MainWindow::hideProgress()
-{
-    progressBar->hide();
-    progressBar->setValue(0);
+    indicator->setProgress(step);
 }
 
 // ---- edits that mark the configuration as changed ---------------------------
@@ -674,7 +460,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (transferInProgress && !workerFinished) {
+    if (indicator->isBusy() && !workerFinished) {
         if (!finishingBox)
             beginFinishing();
         event->ignore();
@@ -768,27 +554,20 @@ void MainWindow::showCritical(const QString &text)
 
 QString MainWindow::askOpenFileName()
 {
-    return QFileDialog::getOpenFileName(this, tr("Открыть файл"), QString(),
-                                        tr("ВелиДор (*.vlr)"));
+    return DocumentDialogs::openFileName(this);
 }
 
 QString MainWindow::askSaveFileName()
 {
-    return QFileDialog::getSaveFileName(this, tr("Сохранить файл"),
-                                        QDir::current().filePath(QStringLiteral("ВелиДор")),
-                                        tr("ВелиДор (*.vlr)"));
+    return DocumentDialogs::saveFileName(this);
 }
 
 QString MainWindow::askCompareFileName()
 {
-    return QFileDialog::getOpenFileName(this, tr("Сравнить с файлом"), QString(),
-                                        tr("ВелиДор (*.vlr)"));
+    return DocumentDialogs::compareFileName(this);
 }
 
 QMessageBox::StandardButton MainWindow::askSaveChanges()
 {
-    QMessageBox box(QMessageBox::Information, tr("Внимание"), tr("Сохранить изменение в файле"),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    box.setEscapeButton(QMessageBox::Cancel);
-    return QMessageBox::StandardButton(box.exec());
+    return DocumentDialogs::saveChanges(this);
 }

@@ -14,12 +14,13 @@ class ConfigTables;
 class FinishingDialog;
 class FormArrangement;
 class RecentFilesMenu;
+class WindowForms;
 class WindowState;
 class MyThread;
 class QAction;
-class QProgressBar;
 class QTimer;
 class SettingsDialog;
+class TransferIndicator;
 
 namespace Ui {
 class MainWindow;
@@ -149,30 +150,15 @@ private slots:
 
 private:
     void createWorker();
-    void setInitialSelections();
-    void installPhoneValidator();
-    void fitForms();
-    void fitSensorsToView();
     void connectFileActions();
     void setUpToolBar();
     void showFirstTime();
     void createProgressBar();
 
-    void refreshPhones();
-    void gatherPhones();
-    void refreshRelayPositions();
-    void gatherRelayPositions();
-    void refreshPollingMode();
-    void gatherPollingMode();
-    void refreshClock();
-    void gatherClock();
-    void followSystemClock();
     void switchPollingMode();
     void assignToAll(int assignment);
 
     void startTransfer(int mode, int lastStep);
-    void setTransferActionsEnabled(bool enabled);
-    void hideProgress();
     void beginFinishing();
 
     // Document steps; each answers whether it went through.
@@ -189,12 +175,13 @@ private:
     ConfigImage image;
     std::unique_ptr<ConfigTables> tables;
     std::unique_ptr<FormArrangement> arrangement;
+    std::unique_ptr<WindowForms> forms;
     RecentFilesMenu *recentMenu = nullptr;
     WindowState *placeKeeper = nullptr;
     SettingsDialog *settingsDialog = nullptr;
     QTimer *timer = nullptr;
     MyThread *worker = nullptr;
-    QProgressBar *progressBar = nullptr;
+    std::unique_ptr<TransferIndicator> indicator;
     CompareDialog *comparison = nullptr;
     ConfigImage compareBase; // the window as it was when the compare read began
     QString fileName;
@@ -205,12 +192,10 @@ private:
     quint64 documentCount = 0;
     quint64 readDocument = 0;
 
-    bool transferInProgress = false;
     QString transferStage;               // what the box says if the window closes now
     FinishingDialog *finishingBox = nullptr;
     bool failureBoxOpen = false;
     bool workerFinished = false;
-    bool formsFitted = false; // fitForms() has sized the number fields and groups once
 };
 
 #endif // MAINWINDOW_H
