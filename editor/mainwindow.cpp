@@ -5,25 +5,25 @@
 #include "configfile.h"
 #include "configtables.h"
 #include "documentdialogs.h"
+#include "editortoolbar.h"
+#include "engineer.h"
 #include "filedrop.h"
-#include "finishingdialog.h"
+#include "closewait.h"
 #include "formarrangement.h"
-#include "helpwindow.h"
 #include "mythread.h"
 #include "recentfilesmenu.h"
 #include "settingsdialog.h"
-#include "shortcuttips.h"
 #include "startupfile.h"
 #include "textfit.h"
 #include "transferindicator.h"
 #include "windowforms.h"
+#include "writerecorder.h"
 #include "windowstate.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
-#include <QToolButton>
 
 // The pictures live in a static library: without an explicit registration the
 // linker drops them. Outside any namespace, as Q_INIT_RESOURCE requires.
@@ -72,7 +72,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(timer, &QTimer::timeout, this, &MainWindow::Timer);
     timer->start(TimerPeriod);
 
+    closeWait = std::make_unique<CloseWait>(this);
     createWorker();
+    recorder = new WriteRecorder(this);
+    connect(recorder, &WriteRecorder::loadRequested, this, &MainWindow::loadConfiguration);
+    connect(ui->actionHistory, &QAction::triggered, recorder, &WriteRecorder::showHistory);
+    connect(ui->actionEngineer, &QAction::triggered, this, [this] { Engineer::ask(this); });
     // Column widths and the nine cell editors come with the tables.
     tables = std::make_unique<ConfigTables>(image, ConfigTables::widgetsOf(ui));
     forms = std::make_unique<WindowForms>(ui, image);
@@ -140,26 +145,11 @@ void MainWindow::showFirstTime()
     showMaximized();
 }
 
-// The desktop's own keys for the file commands (Save As has none on
-// Windows), F5 for Read, F1 for the guide, named in the tool bar's tips; the
-// recent files under Open's arrow.
 void MainWindow::setUpToolBar()
 {
-    ui->actionNewFile->setShortcuts(QKeySequence::New);
-    ui->actionOpenFile->setShortcuts(QKeySequence::Open);
-    ui->actionSaveFile->setShortcuts(QKeySequence::Save);
-    const QList<QKeySequence> saveAs = QKeySequence::keyBindings(QKeySequence::SaveAs);
-    ui->actionSaveFileAll->setShortcuts(
-        saveAs.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)} : saveAs);
-    ui->actionRead->setShortcut(QKeySequence(Qt::Key_F5));
-    HelpWindow::addTo(this, ui->mainToolBar);
-
     recentMenu = new RecentFilesMenu(this);
     connect(recentMenu, &RecentFilesMenu::chosen, this, &MainWindow::openPath);
-    ui->actionOpenFile->setMenu(recentMenu);
-    if (auto *button = qobject_cast<QToolButton *>(ui->mainToolBar->widgetForAction(ui->actionOpenFile)))
-        button->setPopupMode(QToolButton::MenuButtonPopup);
-    ShortcutTips::install(ui->mainToolBar);
+    EditorToolBar::setUp(this, ui, recentMenu);
 }
 
 void MainWindow::createProgressBar()
@@ -168,6 +158,7 @@ void MainWindow::createProgressBar()
         ui->statusBar, QList<QAction *>{ui->actionSettings, ui->actionRead, ui->actionWrite,
                                          ui->actionCompare});
     connect(worker, &MyThread::Progress, this, &MainWindow::setProgress);
+    connect(worker, &MyThread::Progress, recorder, &WriteRecorder::progress);
 }
 
 // ---- image <-> window -------------------------------------------------------
@@ -216,14 +207,17 @@ void MainWindow::Timer()
         ui->statusBar->showMessage(QStringLiteral(" "));
 }
 
+// The record is completed before the box: the box may stay open for long.
 void MainWindow::Message(const QString Texst)
 {
-    failureBoxOpen = true;
+    recorder->failed(Texst);
+    writeAfterRead = false;
+    closeWait->setFailureBoxOpen(true);
     QMessageBox::critical(this, tr("Внимание"), Texst, QMessageBox::Ok);
-    failureBoxOpen = false;
+    closeWait->setFailureBoxOpen(false);
     indicator->hideProgress();
     indicator->setActionsEnabled(true);
-    if (finishingBox) // the user has seen why the transfer ended; now the window goes
+    if (closeWait->isWaiting()) // the user has seen why the transfer ended; now the window goes
         close();
 }
 
@@ -231,6 +225,7 @@ void MainWindow::StatusBarMessage(const QString Texst)
 {
     if (indicator->isBusy())
         transferStage = Texst;
+    recorder->status(Texst);
     indicator->hideProgress();
     statusCountdown = StatusTicks;
     ui->statusBar->showMessage(Texst);
@@ -247,11 +242,13 @@ void MainWindow::ReadComplete()
     refreshAll();
     modified = true;
     indicator->setActionsEnabled(true);
+    recorder->readArrived(transferLink, image, false);
 }
 
 void MainWindow::WriteComplete()
 {
     indicator->setActionsEnabled(true);
+    recorder->writeComplete();
 }
 
 // The controller's registers over the window's own file-only bytes: those
@@ -261,6 +258,13 @@ void MainWindow::CompareComplete()
     ConfigImage controller = compareBase;
     const bool arrived = worker->takeCompareResult(controller);
     indicator->setActionsEnabled(true);
+    if (arrived)
+        recorder->readArrived(transferLink, controller, writeAfterRead);
+    if (std::exchange(writeAfterRead, false)) {
+        if (arrived)
+            startWrite();
+        return;
+    }
     if (arrived)
         showComparison(CompareDialog::Controller, controller);
 }
@@ -278,12 +282,49 @@ void MainWindow::on_actionRead_triggered()
     modified = true;
 }
 
+// With "Читать перед записью" the controller's configuration is read first
+// (a compare read: the window keeps its own) and the write follows it.
 void MainWindow::on_actionWrite_triggered()
 {
     gatherAll();
+    if (ui->actionReadBeforeWrite->isChecked()) {
+        compareBase = image;
+        writeAfterRead = true;
+        transferStage = tr("Идет чтение данных.");
+        startTransfer(MyThread::CompareMode, ReadSteps);
+        return;
+    }
+    startWrite();
+}
+
+// The record's row is in the file before the worker is woken.
+void MainWindow::startWrite()
+{
+    gatherAll(); // edits made during a read before the write go too
+    const QString link = WriteRecorder::linkText(settingsDialog->settings().linkTarget());
+    if (!recorder->beginWrite(link, image))
+        return;
     worker->setImage(image);
     transferStage = tr("Идет отправка данных.");
     startTransfer(MyThread::WriteMode, WriteSteps);
+}
+
+void MainWindow::on_actionProtocol_triggered()
+{
+    gatherAll();
+    recorder->showProtocol(WriteRecorder::linkText(settingsDialog->settings().linkTarget()), image);
+}
+
+// A configuration from the record is no file's: Save asks for a name.
+void MainWindow::loadConfiguration(const ConfigImage &other)
+{
+    if (!confirmDiscard())
+        return;
+    ++documentCount;
+    image = other;
+    fileName.clear();
+    refreshAll();
+    modified = true;
 }
 
 // The read of Read, into the worker's scratch copy: the window's image,
@@ -312,22 +353,17 @@ void MainWindow::on_actionCompareFile_triggered()
     showComparison(CompareDialog::File, other);
 }
 
-// One dialog, reused: it stays open beside the window while the user works.
 void MainWindow::showComparison(CompareDialog::Source source, const ConfigImage &other)
 {
-    if (!comparison)
-        comparison = new CompareDialog(this);
     const ConfigImage &window = source == CompareDialog::Controller ? compareBase : image;
-    comparison->setComparison(source, ConfigDiff::compare(window, other));
-    comparison->show();
-    comparison->raise();
-    comparison->activateWindow();
+    comparison = CompareDialog::showIn(comparison, this, source, ConfigDiff::compare(window, other));
 }
 
 void MainWindow::startTransfer(int mode, int lastStep)
 {
     indicator->begin(lastStep);
     const Settings link = settingsDialog->settings();
+    transferLink = WriteRecorder::linkText(link.linkTarget());
     worker->setLink(link.linkTarget());
     worker->setMode(mode);
     worker->resume();
@@ -440,7 +476,6 @@ bool MainWindow::openChosen(const QString &path)
     return true;
 }
 
-
 void MainWindow::SaveFile()
 {
     saveDocument();
@@ -451,42 +486,28 @@ void MainWindow::SaveAlFile()
     saveDocumentAs();
 }
 
-// A transfer in progress runs to its end; the window waits for it without
-// blocking its event loop, and closes when the worker has finished.
+// A transfer in progress runs to its end; the window closes when the worker
+// has finished.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    const bool answered = finishingBox != nullptr;
-    if (!answered && !confirmDiscard()) {
+    if (!closeWait->isWaiting() && !confirmDiscard()) {
         event->ignore();
         return;
     }
-    if (indicator->isBusy() && !workerFinished) {
-        if (!finishingBox)
-            beginFinishing();
+    const CloseWait::Answer answer = closeWait->onClose(indicator->isBusy(), transferStage);
+    if (answer == CloseWait::StartWaiting)
+        worker->requestStop(); // also clears the mode: nothing starts after this transfer
+    if (answer != CloseWait::CloseNow) {
         event->ignore();
         return;
     }
-    delete finishingBox;
-    finishingBox = nullptr;
     worker->stopAndWait(); // parked or past its last report: at once
     event->accept();
 }
 
-void MainWindow::beginFinishing()
-{
-    worker->requestStop(); // also clears the mode: nothing starts after this transfer
-    finishingBox = new FinishingDialog(
-        transferStage + QLatin1Char('\n')
-            + tr("Программа закроется, как только обмен с контроллером завершится."),
-        this);
-    finishingBox->setWindowTitle(windowTitle());
-    finishingBox->show();
-}
-
 void MainWindow::workerDone()
 {
-    workerFinished = true;
-    if (finishingBox && !failureBoxOpen)
+    if (closeWait->workerDone())
         close();
 }
 

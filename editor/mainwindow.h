@@ -11,10 +11,11 @@
 #include <memory>
 
 class ConfigTables;
-class FinishingDialog;
+class CloseWait;
 class FormArrangement;
 class RecentFilesMenu;
 class WindowForms;
+class WriteRecorder;
 class WindowState;
 class MyThread;
 class QAction;
@@ -66,6 +67,7 @@ public:
 
     // The last comparison shown, or null before the first one.
     CompareDialog *compareDialog() const { return comparison; }
+    WriteRecorder *writeRecorder() const { return recorder; }
 
 public slots:
     void Timer();
@@ -97,6 +99,7 @@ private slots:
     void on_actionWrite_triggered();
     void on_actionCompare_triggered();
     void on_actionCompareFile_triggered();
+    void on_actionProtocol_triggered();
 
     void on_radioButtonModeNoAdr_clicked();
     void on_radioButtonModeAdr_clicked();
@@ -147,6 +150,7 @@ private slots:
 
     void setProgress(int step);
     void workerDone();
+    void loadConfiguration(const ConfigImage &other);
 
 private:
     void createWorker();
@@ -159,7 +163,7 @@ private:
     void assignToAll(int assignment);
 
     void startTransfer(int mode, int lastStep);
-    void beginFinishing();
+    void startWrite();
 
     // Document steps; each answers whether it went through.
     bool confirmDiscard();
@@ -183,6 +187,9 @@ private:
     MyThread *worker = nullptr;
     std::unique_ptr<TransferIndicator> indicator;
     CompareDialog *comparison = nullptr;
+    WriteRecorder *recorder = nullptr;
+    QString transferLink;        // the link of the transfer in progress
+    bool writeAfterRead = false; // the read in progress comes before a write
     ConfigImage compareBase; // the window as it was when the compare read began
     QString fileName;
     int statusCountdown = 0;
@@ -193,9 +200,7 @@ private:
     quint64 readDocument = 0;
 
     QString transferStage;               // what the box says if the window closes now
-    FinishingDialog *finishingBox = nullptr;
-    bool failureBoxOpen = false;
-    bool workerFinished = false;
+    std::unique_ptr<CloseWait> closeWait;
 };
 
 #endif // MAINWINDOW_H

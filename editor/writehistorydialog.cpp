@@ -1,0 +1,143 @@
+#include "writehistorydialog.h"
+#include "ui_writehistorydialog.h"
+
+#include "comparedialog.h"
+#include "configdiff.h"
+#include "configfile.h"
+#include "textfit.h"
+#include "writehistorymodel.h"
+#include "writelog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+
+WriteHistoryDialog::WriteHistoryDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::WriteHistoryDialog)
+    , model(new WriteHistoryModel(this))
+{
+    ui->setupUi(this);
+    TextFit::useFormFont(this);
+    ui->tableRecords->setModel(model);
+    connect(ui->tableRecords, &QTableView::doubleClicked, this, &WriteHistoryDialog::compareSelected);
+    connect(ui->tableRecords->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &WriteHistoryDialog::updateButtons);
+    updateButtons();
+}
+
+WriteHistoryDialog::~WriteHistoryDialog()
+{
+    delete ui;
+}
+
+void WriteHistoryDialog::reload(WriteLog *writeLog, const QString &problem)
+{
+    log = writeLog;
+    model->setRecords(log ? log->records() : QVector<WriteRecord>());
+    ui->labelFile->setText(log ? tr("Файл: %1").arg(QDir::toNativeSeparators(log->path())) : problem);
+    ui->tableRecords->resizeColumnsToContents();
+    if (model->rowCount() > 0)
+        selectRow(0);
+    updateButtons();
+}
+
+int WriteHistoryDialog::selectedRow() const
+{
+    const QModelIndexList rows = ui->tableRecords->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void WriteHistoryDialog::selectRow(int row)
+{
+    ui->tableRecords->selectRow(row);
+}
+
+void WriteHistoryDialog::updateButtons()
+{
+    const int row = selectedRow();
+    const bool beforeKnown = row >= 0 && model->recordAt(row).beforeSource != WriteRecord::BeforeUnknown;
+    ui->pushButtonCompare->setEnabled(beforeKnown);
+    ui->pushButtonSaveBefore->setEnabled(beforeKnown);
+    ui->pushButtonLoadBefore->setEnabled(beforeKnown);
+    ui->pushButtonSaveWritten->setEnabled(row >= 0);
+    ui->pushButtonLoadWritten->setEnabled(row >= 0);
+}
+
+// The rows hold no configurations; the selected one is read when needed.
+bool WriteHistoryDialog::selectedImage(Side side, ConfigImage *image, bool quiet)
+{
+    const int row = selectedRow();
+    WriteRecord record;
+    if (row < 0 || !log || !log->record(model->recordAt(row).id, &record))
+        return false;
+    const QByteArray &bytes = side == Before ? record.before : record.written;
+    if (ConfigFile::fromBytes(bytes, image))
+        return true;
+    if (!quiet)
+        showCritical(side == Before ? tr("Конфигурация до этой записи неизвестна.")
+                                    : tr("Записанная конфигурация не сохранилась в истории."));
+    return false;
+}
+
+bool WriteHistoryDialog::compareSelected()
+{
+    ConfigImage before;
+    ConfigImage written;
+    if (!selectedImage(Before, &before) || !selectedImage(Written, &written, true))
+        return false;
+    const WriteRecord &record = model->recordAt(selectedRow());
+    if (!comparison)
+        comparison = new CompareDialog(this);
+    comparison->setRecordComparison(
+        tr("Запись %1, %2").arg(WriteHistoryModel::timeText(record.started), record.link),
+        ConfigDiff::compare(before, written));
+    comparison->show();
+    comparison->raise();
+    return true;
+}
+
+bool WriteHistoryDialog::saveSelected(Side side, const QString &path)
+{
+    ConfigImage image;
+    if (!selectedImage(side, &image))
+        return false;
+    QString error;
+    if (ConfigFile::save(path, image, &error))
+        return true;
+    showCritical(error);
+    return false;
+}
+
+void WriteHistoryDialog::saveSide(Side side)
+{
+    const QString path = askSaveFileName(side);
+    if (!path.isEmpty())
+        saveSelected(side, path);
+}
+
+void WriteHistoryDialog::loadSide(Side side)
+{
+    ConfigImage image;
+    if (selectedImage(side, &image))
+        emit loadRequested(image);
+}
+
+QString WriteHistoryDialog::askSaveFileName(Side side)
+{
+    const QString name = side == Before ? tr("до записи") : tr("записано");
+    return QFileDialog::getSaveFileName(this, tr("Сохранить файл"), QDir::current().filePath(name),
+                                        tr("ВелиДор (*.vlr)"));
+}
+
+void WriteHistoryDialog::showCritical(const QString &text)
+{
+    QMessageBox::critical(this, tr("Внимание"), text, QMessageBox::Ok);
+}
+
+void WriteHistoryDialog::on_pushButtonCompare_clicked() { compareSelected(); }
+void WriteHistoryDialog::on_pushButtonSaveBefore_clicked() { saveSide(Before); }
+void WriteHistoryDialog::on_pushButtonSaveWritten_clicked() { saveSide(Written); }
+void WriteHistoryDialog::on_pushButtonLoadBefore_clicked() { loadSide(Before); }
+void WriteHistoryDialog::on_pushButtonLoadWritten_clicked() { loadSide(Written); }
