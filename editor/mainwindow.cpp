@@ -261,7 +261,7 @@ void MainWindow::CompareComplete()
     if (arrived)
         recorder->readArrived(transferLink, controller, writeAfterRead);
     if (std::exchange(writeAfterRead, false)) {
-        if (arrived)
+        if (arrived && !closeWait->isWaiting()) // a window on its way out starts nothing
             startWrite();
         return;
     }
