@@ -3,6 +3,7 @@
 
 #include "textfit.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -54,10 +55,13 @@ ProtocolDocument ProtocolDialog::document()
     return ProtocolDocument(content);
 }
 
+// An addressed configuration fills some thirty pages: seconds of layout.
 int ProtocolDialog::savePdf(const QString &path)
 {
     QString error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const int pages = document().writePdf(path, &error);
+    QApplication::restoreOverrideCursor();
     if (pages == 0)
         QMessageBox::critical(this, tr("Внимание"), error, QMessageBox::Ok);
     return pages;
@@ -84,7 +88,10 @@ void ProtocolDialog::on_pushButtonPrint_clicked()
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (document().print(&printer) == 0) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int pages = document().print(&printer);
+    QApplication::restoreOverrideCursor();
+    if (pages == 0) {
         QMessageBox::critical(this, tr("Внимание"), tr("Протокол не напечатан."), QMessageBox::Ok);
         return;
     }
