@@ -32,14 +32,22 @@ WriteHistoryDialog::~WriteHistoryDialog()
     delete ui;
 }
 
+// The selected write stays selected; the newest is selected otherwise.
 void WriteHistoryDialog::reload(WriteLog *writeLog, const QString &problem)
 {
+    const int selected = selectedRow();
+    const qint64 selectedId = selected < 0 ? 0 : model->recordAt(selected).id;
     log = writeLog;
     model->setRecords(log ? log->records() : QVector<WriteRecord>());
     ui->labelFile->setText(log ? tr("Файл: %1").arg(QDir::toNativeSeparators(log->path())) : problem);
     ui->tableRecords->resizeColumnsToContents();
-    if (model->rowCount() > 0)
-        selectRow(0);
+    int row = model->rowCount() > 0 ? 0 : -1;
+    for (int k = 0; k < model->rowCount() && selectedId; ++k) {
+        if (model->recordAt(k).id == selectedId)
+            row = k;
+    }
+    if (row >= 0)
+        selectRow(row);
     updateButtons();
 }
 

@@ -93,8 +93,10 @@ bool WriteRecorder::beginWrite(const QString &link, const ConfigImage &written)
     pending = WriteRecord::Unfinished;
     pendingText.clear();
     WriteLog *records = log();
-    if (records && records->begin(current))
+    if (records && records->begin(current)) {
+        refreshHistory();
         return true;
+    }
     current.id = 0;
     const QString problem = records ? records->problem() : writeLog.problem();
     return askWriteWithoutRecord(problem);
@@ -160,6 +162,14 @@ void WriteRecorder::finish(WriteRecord::Outcome outcome, const QString &text)
         QMessageBox::warning(window, tr("Внимание"),
                              tr("Итог записи не сохранён в истории записей: %1").arg(writeLog.problem()),
                              QMessageBox::Ok);
+    refreshHistory();
+}
+
+// An open history follows the writes as they begin and end.
+void WriteRecorder::refreshHistory()
+{
+    if (history && history->isVisible())
+        history->reload(&writeLog, QString());
 }
 
 void WriteRecorder::showHistory()

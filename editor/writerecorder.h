@@ -69,6 +69,7 @@ protected:
 
 private:
     void finish(WriteRecord::Outcome outcome, const QString &text);
+    void refreshHistory();
 
     struct Known {
         ConfigImage image;
