@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QScreen>
 
 WriteHistoryDialog::WriteHistoryDialog(QWidget *parent)
     : QDialog(parent)
@@ -40,7 +41,7 @@ void WriteHistoryDialog::reload(WriteLog *writeLog, const QString &problem)
     log = writeLog;
     model->setRecords(log ? log->records() : QVector<WriteRecord>());
     ui->labelFile->setText(log ? tr("Файл: %1").arg(QDir::toNativeSeparators(log->path())) : problem);
-    ui->tableRecords->resizeColumnsToContents();
+    fitColumns();
     int row = model->rowCount() > 0 ? 0 : -1;
     for (int k = 0; k < model->rowCount() && selectedId; ++k) {
         if (model->recordAt(k).id == selectedId)
@@ -49,6 +50,24 @@ void WriteHistoryDialog::reload(WriteLog *writeLog, const QString &problem)
     if (row >= 0)
         selectRow(row);
     updateButtons();
+}
+
+// Each column as wide as its widest text; the dialog grows to show them side
+// by side as far as the screen allows, and the table scrolls sideways beyond.
+void WriteHistoryDialog::fitColumns()
+{
+    QTableView *table = ui->tableRecords;
+    for (int column = 0; column < model->columnCount(); ++column) {
+        QStringList texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts.append(model->index(row, column).data().toString());
+        TextFit::fitColumn(table, column, texts);
+    }
+    const int room = screen() ? screen()->availableGeometry().width() : width();
+    const QMargins margins = layout()->contentsMargins();
+    const int needed = margins.left() + TextFit::tableWidth(table) + margins.right();
+    if (needed > width())
+        resize(qMin(needed, room), height());
 }
 
 int WriteHistoryDialog::selectedRow() const

@@ -53,6 +53,7 @@ private slots:
     void updateButtons();
 
 private:
+    void fitColumns();
     bool selectedImage(Side side, ConfigImage *image, bool quiet = false);
     void loadSide(Side side);
     void saveSide(Side side);
