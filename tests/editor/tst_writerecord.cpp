@@ -107,13 +107,25 @@ private slots:
     // controller changed behind the window and "Читать перед записью". Then
     // the history: newest first, readable cells, the comparison, either side
     // saved and taken into the window.
+    void writesAreRecorded_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("serial") << false;
+        QTest::newRow("tcp gateway") << true;
+    }
+
     void writesAreRecorded()
     {
+        QFETCH(bool, tcp);
         SimHarness sim;
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        useStoredPort(sim.devicePath());
+        QVERIFY2(sim.isReady() && (!tcp || sim.serveTcp()), qPrintable(sim.errorString()));
+        if (tcp)
+            setStoredGateway(sim.tcpPort());
+        else
+            useStoredPort(sim.devicePath());
         TestWindow window;
-        const QString link = "COM-порт " + sim.devicePath() + ", адрес 1";
+        const QString link = tcp ? QString("Modbus TCP 127.0.0.1:%1, устройство 1").arg(sim.tcpPort())
+                                 : "COM-порт " + sim.devicePath() + ", адрес 1";
 
         child<QAction>(window, "actionWrite")->trigger();
         QVERIFY(waitIdle(window));
@@ -204,7 +216,7 @@ private slots:
     }
 
     // How the window reported the end: the SIM card, a write broken off at a
-    // step (the controller refuses part 8), a record that cannot be kept.
+    // step (the controller refuses main part 8), a record that cannot be kept.
     void failedWritesAreRecorded()
     {
         SimHarness sim;
