@@ -4,6 +4,7 @@
 #include "registermap.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
 #include <QPainter>
@@ -75,17 +76,15 @@ QString ProtocolDocument::pageFooter(int page, int pages)
     return tr("Страница %1 из %2").arg(page).arg(pages);
 }
 
+// A clock never set (a new configuration keeps zeros there) is said so, not
+// printed as a date that cannot be.
 QString ProtocolDocument::clockText(const ConfigImage &image)
 {
     using namespace RegisterMap::Clock;
     const int year = YearBase + (image.ClockBlock[Year] | (image.ClockBlock[Year + 1] << 8));
-    return QStringLiteral("%1.%2.%3 %4:%5:%6")
-        .arg(image.ClockBlock[Day], 2, 10, QLatin1Char('0'))
-        .arg(image.ClockBlock[Month], 2, 10, QLatin1Char('0'))
-        .arg(year)
-        .arg(image.ClockBlock[Hour], 2, 10, QLatin1Char('0'))
-        .arg(image.ClockBlock[Minute], 2, 10, QLatin1Char('0'))
-        .arg(image.ClockBlock[Second], 2, 10, QLatin1Char('0'));
+    const QDateTime time(QDate(year, image.ClockBlock[Month], image.ClockBlock[Day]),
+                         QTime(image.ClockBlock[Hour], image.ClockBlock[Minute], image.ClockBlock[Second]));
+    return time.isValid() ? time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : tr("не задано");
 }
 
 // Fields come in the window's order, so a group's rows and columns come in

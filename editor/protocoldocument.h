@@ -52,7 +52,7 @@ public:
     int writePdf(const QString &path, QString *error) const;
 
     static QString pageFooter(int page, int pages);
-    // The configuration's clock, "dd.MM.yyyy hh:mm:ss".
+    // The configuration's clock, "dd.MM.yyyy hh:mm:ss", or "не задано".
     static QString clockText(const ConfigImage &image);
 
 private:

@@ -300,7 +300,7 @@ private slots:
         for (const QString &expected : QStringList{"Протокол настройки контроллера", "Объект: Котельная №2",
                                         "Инженер: Кузнецова", "Время контроллера: не читалось",
                                         "Подключение: " + link, "Настроил", "Проверил", "Дата:",
-                                        "Запись от 04.03.2026 10:20:30"})
+                                        "Запись от 04.03.2026 10:20:30", "Часы в конфигурации не задано"})
             QVERIFY2(flat.contains(expected), qPrintable(expected));
         QCOMPARE(text.count("Страница "), pages);
         QVERIFY(text.contains(QString("Страница %1 из %1").arg(pages)));
