@@ -72,9 +72,33 @@ CompareDialog::~CompareDialog()
 void CompareDialog::setComparison(Source source, const QVector<ConfigDiff::Entry> &entries)
 {
     const bool controller = source == Controller;
-    setWindowTitle(controller ? tr("Сравнение с контроллером") : tr("Сравнение с файлом"));
-    ui->tableDifferences->horizontalHeaderItem(2)->setText(controller ? tr("В контроллере")
-                                                                      : tr("В файле"));
+    present(controller ? tr("Сравнение с контроллером") : tr("Сравнение с файлом"), tr("В окне"),
+           controller ? tr("В контроллере") : tr("В файле"), entries);
+}
+
+CompareDialog *CompareDialog::showIn(CompareDialog *dialog, QWidget *parent, Source source,
+                                     const QVector<ConfigDiff::Entry> &entries)
+{
+    if (!dialog)
+        dialog = new CompareDialog(parent);
+    dialog->setComparison(source, entries);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog;
+}
+
+void CompareDialog::setRecordComparison(const QString &title, const QVector<ConfigDiff::Entry> &entries)
+{
+    present(title, tr("До записи"), tr("Записано"), entries);
+}
+
+void CompareDialog::present(const QString &title, const QString &left, const QString &right,
+                         const QVector<ConfigDiff::Entry> &entries)
+{
+    setWindowTitle(title);
+    ui->tableDifferences->horizontalHeaderItem(1)->setText(left);
+    ui->tableDifferences->horizontalHeaderItem(2)->setText(right);
     fillRows(entries);
     ui->labelNoDifferences->setVisible(entries.isEmpty());
     ui->tableDifferences->setVisible(!entries.isEmpty());

@@ -4,30 +4,26 @@
 #include "configdiff.h"
 #include "configfile.h"
 #include "configtables.h"
+#include "documentdialogs.h"
+#include "editortoolbar.h"
+#include "engineer.h"
 #include "filedrop.h"
-#include "finishingdialog.h"
+#include "closewait.h"
 #include "formarrangement.h"
-#include "helpwindow.h"
 #include "mythread.h"
 #include "recentfilesmenu.h"
-#include "registermap.h"
 #include "settingsdialog.h"
-#include "shortcuttips.h"
 #include "startupfile.h"
 #include "textfit.h"
+#include "transferindicator.h"
+#include "windowforms.h"
+#include "writerecorder.h"
 #include "windowstate.h"
 
 #include <QCloseEvent>
-#include <QDate>
-#include <QDir>
-#include <QFileDialog>
 #include <QGuiApplication>
-#include <QProgressBar>
-#include <QRegularExpressionValidator>
 #include <QScreen>
-#include <QTime>
 #include <QTimer>
-#include <QToolButton>
 
 // The pictures live in a static library: without an explicit registration the
 // linker drops them. Outside any namespace, as Q_INIT_RESOURCE requires.
@@ -46,8 +42,6 @@ constexpr int TimerPeriod = 500;
 constexpr int StatusTicks = 40; // 20 seconds of 500 ms ticks
 constexpr int ReadSteps = 21;
 constexpr int WriteSteps = 24;
-constexpr int RelayCount = 4;
-constexpr int PhoneDigits = 16; // room for any number the SIM card takes, with its "+"
 
 // Touches the shared item lists once, so the first refresh only reads them.
 void buildItemLists()
@@ -78,17 +72,23 @@ MainWindow::MainWindow(QWidget *parent)
     connect(timer, &QTimer::timeout, this, &MainWindow::Timer);
     timer->start(TimerPeriod);
 
+    closeWait = std::make_unique<CloseWait>(this);
     createWorker();
+    recorder = new WriteRecorder(this);
+    connect(recorder, &WriteRecorder::loadRequested, this, &MainWindow::loadConfiguration);
+    connect(ui->actionHistory, &QAction::triggered, recorder, &WriteRecorder::showHistory);
+    connect(ui->actionEngineer, &QAction::triggered, this, [this] { Engineer::ask(this); });
     // Column widths and the nine cell editors come with the tables.
     tables = std::make_unique<ConfigTables>(image, ConfigTables::widgetsOf(ui));
+    forms = std::make_unique<WindowForms>(ui, image);
 
     image.applyDefaults();
     refreshAll();
-    setInitialSelections();
-    installPhoneValidator();
+    forms->setInitialSelections();
+    forms->installPhoneValidator(this);
     connectFileActions();
     setUpToolBar();
-    connect(ui->checkBox, &QCheckBox::toggled, this, &MainWindow::followSystemClock);
+    connect(ui->checkBox, &QCheckBox::toggled, this, [this] { forms->followSystemClock(); });
     connect(new FileDrop(this, QStringLiteral(".vlr")), &FileDrop::dropped, this,
             &MainWindow::openPath, Qt::QueuedConnection);
     placeKeeper = new WindowState(this, QStringLiteral("editor"));
@@ -128,30 +128,6 @@ void MainWindow::createWorker()
     worker->start();
 }
 
-void MainWindow::setInitialSelections()
-{
-    for (QComboBox *box : {ui->comboBoxDiscreteInputType, ui->comboBoxDiscreteInputRelay,
-                           ui->comboBoxDiscreteInputValve, ui->comboBoxDiscreteInputDelay,
-                           ui->comboBoxValveEventBreack, ui->comboBoxValveEventClose,
-                           ui->comboBoxRelayValveClose, ui->comboBoxSensorThres1Relay,
-                           ui->comboBoxSensorThres1Valve, ui->comboBoxSensorThres2Relay,
-                           ui->comboBoxSensorThres2Valve, ui->comboBoxSensorDefectRelay,
-                           ui->comboBoxSensorDefectValve, ui->comboBoxSensorFireRelay,
-                           ui->comboBoxSensorFireValve})
-        box->setCurrentIndex(0);
-    ui->comboBoxDiscreteInputName->setCurrentIndex(1); // "Пожар"
-}
-
-void MainWindow::installPhoneValidator()
-{
-    // Plain ASCII digits: a number is sent to the SIM card byte for byte.
-    auto *validator = new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[+]?\\d{1,12}")), this);
-    for (QLineEdit *edit : {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4,
-                            ui->lineEdit_5, ui->lineEdit_6})
-        edit->setValidator(validator);
-}
-
 void MainWindow::connectFileActions()
 {
     connect(ui->actionNewFile, &QAction::triggered, this, &MainWindow::NewFile);
@@ -169,39 +145,20 @@ void MainWindow::showFirstTime()
     showMaximized();
 }
 
-// The desktop's own keys for the file commands (Save As has none on
-// Windows), F5 for Read, F1 for the guide, named in the tool bar's tips; the
-// recent files under Open's arrow.
 void MainWindow::setUpToolBar()
 {
-    ui->actionNewFile->setShortcuts(QKeySequence::New);
-    ui->actionOpenFile->setShortcuts(QKeySequence::Open);
-    ui->actionSaveFile->setShortcuts(QKeySequence::Save);
-    const QList<QKeySequence> saveAs = QKeySequence::keyBindings(QKeySequence::SaveAs);
-    ui->actionSaveFileAll->setShortcuts(
-        saveAs.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)} : saveAs);
-    ui->actionRead->setShortcut(QKeySequence(Qt::Key_F5));
-    HelpWindow::addTo(this, ui->mainToolBar);
-
     recentMenu = new RecentFilesMenu(this);
     connect(recentMenu, &RecentFilesMenu::chosen, this, &MainWindow::openPath);
-    ui->actionOpenFile->setMenu(recentMenu);
-    if (auto *button = qobject_cast<QToolButton *>(ui->mainToolBar->widgetForAction(ui->actionOpenFile)))
-        button->setPopupMode(QToolButton::MenuButtonPopup);
-    ShortcutTips::install(ui->mainToolBar);
+    EditorToolBar::setUp(this, ui, recentMenu);
 }
 
 void MainWindow::createProgressBar()
 {
-    progressBar = new QProgressBar(this);
-    progressBar->setObjectName(QStringLiteral("progressBar"));
-    progressBar->setRange(0, ReadSteps);
-    progressBar->setValue(0);
-    progressBar->hide();
-    // Permanent, so that no status text (the clearing tick's " " included)
-    // hides it in the middle of a transfer; the transfer's own ending hides it.
-    ui->statusBar->addPermanentWidget(progressBar, 1);
+    indicator = std::make_unique<TransferIndicator>(
+        ui->statusBar, QList<QAction *>{ui->actionSettings, ui->actionRead, ui->actionWrite,
+                                         ui->actionCompare});
     connect(worker, &MyThread::Progress, this, &MainWindow::setProgress);
+    connect(worker, &MyThread::Progress, recorder, &WriteRecorder::progress);
 }
 
 // ---- image <-> window -------------------------------------------------------
@@ -211,54 +168,17 @@ void MainWindow::refreshAll()
     tables->refreshInputTable();
     tables->refreshValveTable();
     tables->refreshSensorTables();
-    refreshPhones();
-    refreshRelayPositions();
-    refreshPollingMode();
-    refreshClock();
-    fitForms();
+    forms->refresh();
+    forms->fitForms();
     // The valve box comes and goes with the polling mode, and the width with it.
     arrangement->fitToView();
-}
-
-// Widths from the font the desktop gives, for what the form sized by hand:
-// number fields, boxes, the valve table and the groups that capped their
-// width. The boxes' lists change with the polling mode, so after every
-// refresh; a form wider than the screen scrolls.
-void MainWindow::fitForms()
-{
-    bool grown = !formsFitted;
-    const auto boxes = ui->centralWidget->findChildren<QComboBox *>();
-    for (QComboBox *box : boxes)
-        grown = TextFit::fitComboBox(box) || grown;
-    if (!grown)
-        return;
-    for (QLineEdit *edit : {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4,
-                            ui->lineEdit_5, ui->lineEdit_6})
-        TextFit::fitLineEdit(edit, PhoneDigits);
-    for (QTableWidget *table : {ui->tableValve, ui->tableSensorThres1, ui->tableSensorThres2,
-                                ui->tableSensorDefect, ui->tableSensorFire})
-        table->setMinimumWidth(TextFit::tableWidth(table));
-    for (QWidget *group : {ui->groupBox_2, ui->groupBox_3, ui->groupBox_6, ui->groupBox_8})
-        TextFit::allowContents(group);
-    formsFitted = true;
-}
-
-// The sensor row spans the whole grid: on a screen narrower than the form it
-// would spread its four groups past the right edge, "Пожар" out of sight.
-// It keeps to the visible width instead, which changes nothing where the
-// form fits; only the groups above it then need scrolling to.
-void MainWindow::fitSensorsToView()
-{
-    const QMargins margins = ui->gridLayout->contentsMargins();
-    const int visible = ui->scrollArea->viewport()->width() - margins.left() - margins.right();
-    ui->groupBox_7->setMaximumWidth(qMax(visible, ui->groupBox_7->minimumSizeHint().width()));
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ui->scrollArea->viewport() && event->type() == QEvent::Resize) {
         arrangement->fitToView();
-        fitSensorsToView();
+        forms->fitSensorsToView();
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -270,137 +190,14 @@ void MainWindow::gatherAll()
     tables->gatherInputTable();
     tables->gatherValveTable();
     tables->gatherSensorTables();
-    gatherPhones();
-    gatherRelayPositions();
-    gatherPollingMode();
-    gatherClock();
-}
-
-namespace {
-
-QList<QLineEdit *> phoneEdits(Ui::MainWindow *ui)
-{
-    return {ui->lineEdit, ui->lineEdit_2, ui->lineEdit_3,
-            ui->lineEdit_4, ui->lineEdit_5, ui->lineEdit_6};
-}
-
-QList<QCheckBox *> dialBoxes(Ui::MainWindow *ui)
-{
-    return {ui->checkBox_2, ui->checkBox_3, ui->checkBox_4,
-            ui->checkBox_5, ui->checkBox_6, ui->checkBox_7};
-}
-
-QList<QComboBox *> relayBoxes(Ui::MainWindow *ui)
-{
-    return {ui->comboBoxRelay1, ui->comboBoxRelay2, ui->comboBoxRelay3, ui->comboBoxRelay4};
-}
-
-using RegisterMap::Clock::Day;
-using RegisterMap::Clock::Hour;
-using RegisterMap::Clock::Minute;
-using RegisterMap::Clock::Month;
-using RegisterMap::Clock::Second;
-using RegisterMap::Clock::Year;
-using RegisterMap::Clock::YearBase;
-
-} // namespace
-
-void MainWindow::refreshPhones()
-{
-    const QList<QLineEdit *> edits = phoneEdits(ui);
-    const QList<QCheckBox *> boxes = dialBoxes(ui);
-    for (int i = 0; i < ConfigImage::PhoneCount; ++i) {
-        edits.at(i)->setText(image.phoneNumber(i));
-        boxes.at(i)->setChecked(!image.bit(ConfigImage::DialFlags, i));
-    }
-}
-
-// One byte per character, the inverse of refreshPhones: typed numbers are
-// ASCII anyway, and bytes that came from a file or controller go back as
-// they were instead of growing into multi-byte sequences.
-void MainWindow::gatherPhones()
-{
-    const QList<QLineEdit *> edits = phoneEdits(ui);
-    const QList<QCheckBox *> boxes = dialBoxes(ui);
-    for (int i = 0; i < ConfigImage::PhoneCount; ++i) {
-        image.setPhoneNumber(i, edits.at(i)->text().toLatin1());
-        image.setBit(ConfigImage::DialFlags, i, !boxes.at(i)->isChecked());
-    }
-}
-
-void MainWindow::refreshRelayPositions()
-{
-    const QList<QComboBox *> boxes = relayBoxes(ui);
-    for (int k = 0; k < RelayCount; ++k)
-        boxes.at(k)->setCurrentText(
-            ConfigImage::relayPositionText(image.bit(ConfigImage::RelayPositions, k)));
-}
-
-void MainWindow::gatherRelayPositions()
-{
-    const QList<QComboBox *> boxes = relayBoxes(ui);
-    for (int k = 0; k < RelayCount; ++k)
-        image.setBit(ConfigImage::RelayPositions, k,
-                     ConfigImage::relayPositionFromText(boxes.at(k)->currentText()));
-}
-
-// Any mode but 0 is the addressed one, as in the tables, so that buttons,
-// tables and the next gather (which stores 1) all agree.
-void MainWindow::refreshPollingMode()
-{
-    const bool addressed = image.word(ConfigImage::PollingMode) != 0;
-    ui->radioButtonModeAdr->setChecked(addressed);
-    ui->radioButtonModeNoAdr->setChecked(!addressed);
-}
-
-void MainWindow::gatherPollingMode()
-{
-    image.setWord(ConfigImage::PollingMode, ui->radioButtonModeAdr->isChecked() ? 1 : 0);
-}
-
-void MainWindow::refreshClock()
-{
-    const QTime time(image.ClockBlock[Hour], image.ClockBlock[Minute], image.ClockBlock[Second]);
-    if (time.isValid())
-        ui->timeEdit->setTime(time);
-    const int year = YearBase + (image.ClockBlock[Year] | (image.ClockBlock[Year + 1] << 8));
-    const QDate date(year, image.ClockBlock[Month], image.ClockBlock[Day]);
-    if (date.isValid() && date >= ui->dateEdit->minimumDate()
-        && date <= ui->dateEdit->maximumDate())
-        ui->dateEdit->setDate(date);
-    followSystemClock();
-}
-
-// While "Системное время" is checked the editors show the computer's clock,
-// so a save or write at any moment stores the time of that moment.
-void MainWindow::followSystemClock()
-{
-    if (!ui->checkBox->isChecked())
-        return;
-    ui->timeEdit->setTime(QTime::currentTime());
-    ui->dateEdit->setDate(QDate::currentDate());
-}
-
-// Byte 5 is not the editor's: it keeps whatever was read or loaded.
-void MainWindow::gatherClock()
-{
-    const QTime time = ui->timeEdit->time();
-    const QDate date = ui->dateEdit->date();
-    const int year = qBound(0, date.year() - YearBase, 0xFFFF);
-    image.ClockBlock[Hour] = quint8(time.hour());
-    image.ClockBlock[Minute] = quint8(time.minute());
-    image.ClockBlock[Second] = quint8(time.second());
-    image.ClockBlock[Month] = quint8(date.month());
-    image.ClockBlock[Day] = quint8(date.day());
-    image.ClockBlock[Year] = quint8(year & 0xFF);
-    image.ClockBlock[Year + 1] = quint8(year >> 8);
+    forms->gather();
 }
 
 // ---- timer and transfer -----------------------------------------------------
 
 void MainWindow::Timer()
 {
-    followSystemClock();
+    forms->followSystemClock();
     const int ticks = statusCountdown;
     // Past zero the count has done its work; holding it at -1 keeps it from
     // running on for ever.
@@ -410,22 +207,26 @@ void MainWindow::Timer()
         ui->statusBar->showMessage(QStringLiteral(" "));
 }
 
+// The record is completed before the box: the box may stay open for long.
 void MainWindow::Message(const QString Texst)
 {
-    failureBoxOpen = true;
+    recorder->failed(Texst);
+    writeAfterRead = false;
+    closeWait->setFailureBoxOpen(true);
     QMessageBox::critical(this, tr("Внимание"), Texst, QMessageBox::Ok);
-    failureBoxOpen = false;
-    hideProgress();
-    setTransferActionsEnabled(true);
-    if (finishingBox) // the user has seen why the transfer ended; now the window goes
+    closeWait->setFailureBoxOpen(false);
+    indicator->hideProgress();
+    indicator->setActionsEnabled(true);
+    if (closeWait->isWaiting()) // the user has seen why the transfer ended; now the window goes
         close();
 }
 
 void MainWindow::StatusBarMessage(const QString Texst)
 {
-    if (transferInProgress)
+    if (indicator->isBusy())
         transferStage = Texst;
-    hideProgress();
+    recorder->status(Texst);
+    indicator->hideProgress();
     statusCountdown = StatusTicks;
     ui->statusBar->showMessage(Texst);
 }
@@ -440,12 +241,14 @@ void MainWindow::ReadComplete()
         fileName.clear();
     refreshAll();
     modified = true;
-    setTransferActionsEnabled(true);
+    indicator->setActionsEnabled(true);
+    recorder->readArrived(transferLink, image, false);
 }
 
 void MainWindow::WriteComplete()
 {
-    setTransferActionsEnabled(true);
+    indicator->setActionsEnabled(true);
+    recorder->writeComplete();
 }
 
 // The controller's registers over the window's own file-only bytes: those
@@ -454,7 +257,14 @@ void MainWindow::CompareComplete()
 {
     ConfigImage controller = compareBase;
     const bool arrived = worker->takeCompareResult(controller);
-    setTransferActionsEnabled(true);
+    indicator->setActionsEnabled(true);
+    if (arrived)
+        recorder->readArrived(transferLink, controller, writeAfterRead);
+    if (std::exchange(writeAfterRead, false)) {
+        if (arrived && !closeWait->isWaiting()) // a window on its way out starts nothing
+            startWrite();
+        return;
+    }
     if (arrived)
         showComparison(CompareDialog::Controller, controller);
 }
@@ -472,12 +282,49 @@ void MainWindow::on_actionRead_triggered()
     modified = true;
 }
 
+// With "Читать перед записью" the controller's configuration is read first
+// (a compare read: the window keeps its own) and the write follows it.
 void MainWindow::on_actionWrite_triggered()
 {
     gatherAll();
+    if (ui->actionReadBeforeWrite->isChecked()) {
+        compareBase = image;
+        writeAfterRead = true;
+        transferStage = tr("Идет чтение данных.");
+        startTransfer(MyThread::CompareMode, ReadSteps);
+        return;
+    }
+    startWrite();
+}
+
+// The record's row is in the file before the worker is woken.
+void MainWindow::startWrite()
+{
+    gatherAll(); // edits made during a read before the write go too
+    const QString link = WriteRecorder::linkText(settingsDialog->settings().linkTarget());
+    if (!recorder->beginWrite(link, image))
+        return;
     worker->setImage(image);
     transferStage = tr("Идет отправка данных.");
     startTransfer(MyThread::WriteMode, WriteSteps);
+}
+
+void MainWindow::on_actionProtocol_triggered()
+{
+    gatherAll();
+    recorder->showProtocol(WriteRecorder::linkText(settingsDialog->settings().linkTarget()), image);
+}
+
+// A configuration from the record is no file's: Save asks for a name.
+void MainWindow::loadConfiguration(const ConfigImage &other)
+{
+    if (!confirmDiscard())
+        return;
+    ++documentCount;
+    image = other;
+    fileName.clear();
+    refreshAll();
+    modified = true;
 }
 
 // The read of Read, into the worker's scratch copy: the window's image,
@@ -506,50 +353,25 @@ void MainWindow::on_actionCompareFile_triggered()
     showComparison(CompareDialog::File, other);
 }
 
-// One dialog, reused: it stays open beside the window while the user works.
 void MainWindow::showComparison(CompareDialog::Source source, const ConfigImage &other)
 {
-    if (!comparison)
-        comparison = new CompareDialog(this);
     const ConfigImage &window = source == CompareDialog::Controller ? compareBase : image;
-    comparison->setComparison(source, ConfigDiff::compare(window, other));
-    comparison->show();
-    comparison->raise();
-    comparison->activateWindow();
+    comparison = CompareDialog::showIn(comparison, this, source, ConfigDiff::compare(window, other));
 }
 
 void MainWindow::startTransfer(int mode, int lastStep)
 {
-    progressBar->setRange(0, lastStep);
-    progressBar->setValue(0);
-    progressBar->show();
+    indicator->begin(lastStep);
     const Settings link = settingsDialog->settings();
+    transferLink = WriteRecorder::linkText(link.linkTarget());
     worker->setLink(link.linkTarget());
     worker->setMode(mode);
     worker->resume();
-    setTransferActionsEnabled(false);
 }
 
-// Steps past the bar's range (the tail of a read or the commit of a write)
-// leave it full.
 void MainWindow::setProgress(int step)
 {
-    progressBar->setValue(qBound(progressBar->minimum(), step, progressBar->maximum()));
-}
-
-void MainWindow::setTransferActionsEnabled(bool enabled)
-{
-    transferInProgress = !enabled;
-    ui->actionSettings->setEnabled(enabled);
-    ui->actionRead->setEnabled(enabled);
-    ui->actionWrite->setEnabled(enabled);
-    ui->actionCompare->setEnabled(enabled);
-}
-
-void MainWindow::hideProgress()
-{
-    progressBar->hide();
-    progressBar->setValue(0);
+    indicator->setProgress(step);
 }
 
 // ---- edits that mark the configuration as changed ---------------------------
@@ -654,7 +476,6 @@ bool MainWindow::openChosen(const QString &path)
     return true;
 }
 
-
 void MainWindow::SaveFile()
 {
     saveDocument();
@@ -665,42 +486,28 @@ void MainWindow::SaveAlFile()
     saveDocumentAs();
 }
 
-// A transfer in progress runs to its end; the window waits for it without
-// blocking its event loop, and closes when the worker has finished.
+// A transfer in progress runs to its end; the window closes when the worker
+// has finished.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    const bool answered = finishingBox != nullptr;
-    if (!answered && !confirmDiscard()) {
+    if (!closeWait->isWaiting() && !confirmDiscard()) {
         event->ignore();
         return;
     }
-    if (transferInProgress && !workerFinished) {
-        if (!finishingBox)
-            beginFinishing();
+    const CloseWait::Answer answer = closeWait->onClose(indicator->isBusy(), transferStage);
+    if (answer == CloseWait::StartWaiting)
+        worker->requestStop(); // also clears the mode: nothing starts after this transfer
+    if (answer != CloseWait::CloseNow) {
         event->ignore();
         return;
     }
-    delete finishingBox;
-    finishingBox = nullptr;
     worker->stopAndWait(); // parked or past its last report: at once
     event->accept();
 }
 
-void MainWindow::beginFinishing()
-{
-    worker->requestStop(); // also clears the mode: nothing starts after this transfer
-    finishingBox = new FinishingDialog(
-        transferStage + QLatin1Char('\n')
-            + tr("Программа закроется, как только обмен с контроллером завершится."),
-        this);
-    finishingBox->setWindowTitle(windowTitle());
-    finishingBox->show();
-}
-
 void MainWindow::workerDone()
 {
-    workerFinished = true;
-    if (finishingBox && !failureBoxOpen)
+    if (closeWait->workerDone())
         close();
 }
 
@@ -768,27 +575,20 @@ void MainWindow::showCritical(const QString &text)
 
 QString MainWindow::askOpenFileName()
 {
-    return QFileDialog::getOpenFileName(this, tr("Открыть файл"), QString(),
-                                        tr("ВелиДор (*.vlr)"));
+    return DocumentDialogs::openFileName(this);
 }
 
 QString MainWindow::askSaveFileName()
 {
-    return QFileDialog::getSaveFileName(this, tr("Сохранить файл"),
-                                        QDir::current().filePath(QStringLiteral("ВелиДор")),
-                                        tr("ВелиДор (*.vlr)"));
+    return DocumentDialogs::saveFileName(this);
 }
 
 QString MainWindow::askCompareFileName()
 {
-    return QFileDialog::getOpenFileName(this, tr("Сравнить с файлом"), QString(),
-                                        tr("ВелиДор (*.vlr)"));
+    return DocumentDialogs::compareFileName(this);
 }
 
 QMessageBox::StandardButton MainWindow::askSaveChanges()
 {
-    QMessageBox box(QMessageBox::Information, tr("Внимание"), tr("Сохранить изменение в файле"),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    box.setEscapeButton(QMessageBox::Cancel);
-    return QMessageBox::StandardButton(box.exec());
+    return DocumentDialogs::saveChanges(this);
 }

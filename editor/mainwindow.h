@@ -11,15 +11,17 @@
 #include <memory>
 
 class ConfigTables;
-class FinishingDialog;
+class CloseWait;
 class FormArrangement;
 class RecentFilesMenu;
+class WindowForms;
+class WriteRecorder;
 class WindowState;
 class MyThread;
 class QAction;
-class QProgressBar;
 class QTimer;
 class SettingsDialog;
+class TransferIndicator;
 
 namespace Ui {
 class MainWindow;
@@ -65,6 +67,7 @@ public:
 
     // The last comparison shown, or null before the first one.
     CompareDialog *compareDialog() const { return comparison; }
+    WriteRecorder *writeRecorder() const { return recorder; }
 
 public slots:
     void Timer();
@@ -96,6 +99,7 @@ private slots:
     void on_actionWrite_triggered();
     void on_actionCompare_triggered();
     void on_actionCompareFile_triggered();
+    void on_actionProtocol_triggered();
 
     void on_radioButtonModeNoAdr_clicked();
     void on_radioButtonModeAdr_clicked();
@@ -146,34 +150,20 @@ private slots:
 
     void setProgress(int step);
     void workerDone();
+    void loadConfiguration(const ConfigImage &other);
 
 private:
     void createWorker();
-    void setInitialSelections();
-    void installPhoneValidator();
-    void fitForms();
-    void fitSensorsToView();
     void connectFileActions();
     void setUpToolBar();
     void showFirstTime();
     void createProgressBar();
 
-    void refreshPhones();
-    void gatherPhones();
-    void refreshRelayPositions();
-    void gatherRelayPositions();
-    void refreshPollingMode();
-    void gatherPollingMode();
-    void refreshClock();
-    void gatherClock();
-    void followSystemClock();
     void switchPollingMode();
     void assignToAll(int assignment);
 
     void startTransfer(int mode, int lastStep);
-    void setTransferActionsEnabled(bool enabled);
-    void hideProgress();
-    void beginFinishing();
+    void startWrite();
 
     // Document steps; each answers whether it went through.
     bool confirmDiscard();
@@ -189,13 +179,17 @@ private:
     ConfigImage image;
     std::unique_ptr<ConfigTables> tables;
     std::unique_ptr<FormArrangement> arrangement;
+    std::unique_ptr<WindowForms> forms;
     RecentFilesMenu *recentMenu = nullptr;
     WindowState *placeKeeper = nullptr;
     SettingsDialog *settingsDialog = nullptr;
     QTimer *timer = nullptr;
     MyThread *worker = nullptr;
-    QProgressBar *progressBar = nullptr;
+    std::unique_ptr<TransferIndicator> indicator;
     CompareDialog *comparison = nullptr;
+    WriteRecorder *recorder = nullptr;
+    QString transferLink;        // the link of the transfer in progress
+    bool writeAfterRead = false; // the read in progress comes before a write
     ConfigImage compareBase; // the window as it was when the compare read began
     QString fileName;
     int statusCountdown = 0;
@@ -205,12 +199,8 @@ private:
     quint64 documentCount = 0;
     quint64 readDocument = 0;
 
-    bool transferInProgress = false;
     QString transferStage;               // what the box says if the window closes now
-    FinishingDialog *finishingBox = nullptr;
-    bool failureBoxOpen = false;
-    bool workerFinished = false;
-    bool formsFitted = false; // fitForms() has sized the number fields and groups once
+    std::unique_ptr<CloseWait> closeWait;
 };
 
 #endif // MAINWINDOW_H

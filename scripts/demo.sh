@@ -81,7 +81,8 @@ echo "Drive them with: echo help | socat - UNIX-CONNECT:$work/control (line 1; \
 echo "                 echo help | socat - UNIX-CONNECT:$work/control-2 (line 2)"
 
 pids=()
-XDG_CONFIG_HOME="$work/editor-settings" "$editor" "$@" &
+# The demo's writes go to a record of their own, not the user's.
+XDG_CONFIG_HOME="$work/editor-settings" TARVIK_WRITE_LOG="$work/writes.sqlite" "$editor" "$@" &
 pids+=($!)
 if [ -x "$console" ]; then
     # The console finds Alarm.wav beside itself, whatever the working directory.

@@ -3,6 +3,7 @@
 #include "configdiff.h"
 #include "configfile.h"
 #include "configimage.h"
+#include "writelog.h"
 
 #include <QIODevice>
 #include <QJsonArray>
@@ -31,6 +32,7 @@ QString VlrTool::helpText()
         "Использование:\n"
         "  tarvik-vlr show [--json] ФАЙЛ\n"
         "  tarvik-vlr diff [--json] ФАЙЛ_A ФАЙЛ_B\n"
+        "  tarvik-vlr history [--json] [ФАЙЛ_ЗАПИСЕЙ]\n"
         "  tarvik-vlr --help\n"
         "\n"
         "Конфигурация контроллера (файл .vlr) словами окна редактора.\n"
@@ -40,6 +42,10 @@ QString VlrTool::helpText()
         "  diff    каждое различие строкой «параметр: A -> B»; часы, неиспользуемые\n"
         "          байты и байты только файла не сравниваются; за одинаковым текстом\n"
         "          с разными значениями в памяти следуют значения в скобках\n"
+        "  history записи конфигураций в контроллеры, новые первыми: время начала\n"
+        "          и конца, инженер, подключение, число изменённых полей, итог;\n"
+        "          без файла — история записей редактора (TARVIK_WRITE_LOG или\n"
+        "          Tarvik/writes.sqlite в папке данных пользователя)\n"
         "  --json  то же содержимое одним документом JSON\n"
         "  --help  эта справка\n"
         "\n"
@@ -67,13 +73,16 @@ VlrTool::Request VlrTool::parse(const QStringList &arguments)
     request.command = words.value(0);
     request.files = words.mid(1);
     if (request.command.isEmpty())
-        request.error = QStringLiteral("не указана команда (show или diff)");
-    else if (request.command != QLatin1String("show") && request.command != QLatin1String("diff"))
+        request.error = QStringLiteral("не указана команда (show, diff или history)");
+    else if (request.command != QLatin1String("show") && request.command != QLatin1String("diff")
+             && request.command != QLatin1String("history"))
         request.error = QStringLiteral("неизвестная команда «%1»").arg(request.command);
     else if (request.command == QLatin1String("show") && request.files.size() != 1)
         request.error = QStringLiteral("show ожидает один файл");
     else if (request.command == QLatin1String("diff") && request.files.size() != 2)
         request.error = QStringLiteral("diff ожидает два файла");
+    else if (request.command == QLatin1String("history") && request.files.size() > 1)
+        request.error = QStringLiteral("history ожидает не больше одного файла");
     return request;
 }
 
@@ -89,6 +98,8 @@ int VlrTool::run(const QStringList &arguments, QIODevice &out, QIODevice &err)
                        + QStringLiteral("Справка: %1 --help\n").arg(ProgramName));
         return Trouble;
     }
+    if (request.command == QLatin1String("history"))
+        return history(request, out, err);
     return request.command == QLatin1String("show") ? show(request, out, err)
                                                      : diff(request, out, err);
 }
@@ -151,6 +162,44 @@ int VlrTool::diff(const Request &request, QIODevice &out, QIODevice &err)
         write(out, text);
     }
     return entries.isEmpty() ? Equal : Different;
+}
+
+// Read-only: listing never creates, changes or sets aside a record file.
+int VlrTool::history(const Request &request, QIODevice &out, QIODevice &err)
+{
+    const QString path = request.files.value(0, WriteLog::defaultPath());
+    WriteLog log;
+    if (!log.openReadOnly(path)) {
+        write(err, troubleLine(log.problem()));
+        return Trouble;
+    }
+    const QVector<WriteRecord> records = log.records();
+    const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    if (request.json) {
+        QJsonArray list;
+        for (const WriteRecord &record : records)
+            list.append(QJsonObject{
+                {QStringLiteral("id"), record.id},
+                {QStringLiteral("started"), record.started.toString(Qt::ISODate)},
+                {QStringLiteral("ended"), record.ended.isValid() ? QJsonValue(record.ended.toString(Qt::ISODate))
+                                                                 : QJsonValue()},
+                {QStringLiteral("engineer"), record.engineer},
+                {QStringLiteral("link"), record.link},
+                {QStringLiteral("before"), record.beforeSourceText()},
+                {QStringLiteral("changes"), record.changes < 0 ? QJsonValue() : QJsonValue(record.changes)},
+                {QStringLiteral("finished"), record.outcome != WriteRecord::Unfinished},
+                {QStringLiteral("outcome"), record.outcomeDisplay()}});
+        write(out, jsonText({{QStringLiteral("file"), path}, {QStringLiteral("records"), list}}));
+        return Equal;
+    }
+    QString text;
+    for (const WriteRecord &record : records)
+        text += QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                    .arg(record.started.toString(timeFormat),
+                         record.ended.isValid() ? record.ended.toString(timeFormat) : QStringLiteral("—"),
+                         record.engineer, record.link, record.changesText(), record.outcomeDisplay());
+    write(out, text);
+    return Equal;
 }
 
 void VlrTool::write(QIODevice &device, const QString &text)

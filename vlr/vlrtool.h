@@ -9,7 +9,8 @@ class QIODevice;
 
 // The command-line tool over .vlr files: "show FILE" lists every field the
 // editor window shows, "diff A B" lists the differences in the window's
-// words, "--json" gives the same content as one JSON document. Output is
+// words, "history [FILE]" lists the editor's record of writes, "--json"
+// gives the same content as one JSON document. Output is
 // UTF-8; exit status as diff(1): 0 equal, 1 different, 2 trouble. No widgets
 // and no event loop, so it runs anywhere a QCoreApplication can.
 class VlrTool
@@ -35,6 +36,7 @@ private:
     static bool load(const QString &path, ConfigImage &image, QIODevice &err);
     static int show(const Request &request, QIODevice &out, QIODevice &err);
     static int diff(const Request &request, QIODevice &out, QIODevice &err);
+    static int history(const Request &request, QIODevice &out, QIODevice &err);
     static void write(QIODevice &device, const QString &text);
 };
 

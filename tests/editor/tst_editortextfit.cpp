@@ -4,6 +4,8 @@
 #include "configimage.h"
 #include "mainwindow.h"
 #include "textfitcheck.h"
+#include "writehistorydialog.h"
+#include "writelog.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -87,6 +89,30 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QStringList cuts;
         QTRY_VERIFY2((cuts = cutTexts(&dialog)).isEmpty(), qPrintable(cuts.join('\n')));
+    }
+
+    // The history's longest words: a TCP link, the SIM card's outcome, a failed step.
+    void historyShowsWhole()
+    {
+        QTemporaryDir dir;
+        WriteLog log;
+        QVERIFY(dir.isValid() && log.open(dir.filePath("writes.sqlite")));
+        for (const QString &outcome : {QStringLiteral("SIM карта не готова. Возможно номера телефонов не будут сохранены"),
+                                       QStringLiteral("Ошибка отправки данных (шаг: подтверждение, этап 3)")}) {
+            WriteRecord row;
+            row.started = QDateTime::currentDateTime();
+            row.engineer = QStringLiteral("Константинопольский К. К.");
+            row.link = QStringLiteral("Modbus TCP [::1]:50200, устройство 247");
+            row.written = QByteArray(ConfigImage::FileSize, '\0');
+            QVERIFY(log.begin(row));
+            QVERIFY(log.finish(row.id, WriteRecord::Failed, outcome, QDateTime::currentDateTime()));
+        }
+        WriteHistoryDialog history;
+        history.reload(&log, QString());
+        history.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&history));
+        QStringList cuts;
+        QTRY_VERIFY2((cuts = cutTexts(&history)).isEmpty(), qPrintable(cuts.join('\n')));
     }
 
 private:

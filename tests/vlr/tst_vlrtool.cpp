@@ -1,10 +1,12 @@
 // tarvik-vlr: output, JSON read back, exit codes and messages, through the
-// class the program runs and once through the program itself.
+// class the program runs and once through the program itself; the record of
+// writes listed.
 #include "configdiff.h"
 #include "configfile.h"
 #include "configimage.h"
 #include "testfiles.h"
 #include "vlrtool.h"
+#include "writelog.h"
 
 #include <QtTest>
 
@@ -118,7 +120,7 @@ private slots:
         QTest::newRow("missing first") << QStringList{"diff", "@missing.vlr", "@b.vlr"}
                                        << "tarvik-vlr: Не удалось открыть файл «@missing.vlr»";
         QTest::newRow("folder") << QStringList{"show", "@"} << "это папка, а не файл";
-        QTest::newRow("no command") << QStringList{} << "tarvik-vlr: не указана команда (show или diff)\nСправка: tarvik-vlr --help";
+        QTest::newRow("no command") << QStringList{} << "tarvik-vlr: не указана команда (show, diff или history)\nСправка: tarvik-vlr --help";
         QTest::newRow("bad command") << QStringList{"merge", "@a.vlr"} << "неизвестная команда «merge»";
         QTest::newRow("one file to diff") << QStringList{"diff", "@a.vlr"} << "diff ожидает два файла";
         QTest::newRow("two files to show") << QStringList{"show", "@a.vlr", "@b.vlr"} << "show ожидает один файл";
@@ -157,6 +159,57 @@ private slots:
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 2);
         QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("short.vlr"));
+    }
+
+    // history: the record newest first, an unfinished write said so, an
+    // unknown "before" without a count; a missing or foreign file is trouble
+    // and stays as it was (listing never creates or sets aside).
+    void history()
+    {
+        {
+            WriteLog log;
+            QVERIFY2(log.open(path("writes.sqlite")), qPrintable(log.problem()));
+            ConfigImage before;
+            before.applyDefaults();
+            WriteRecord first;
+            first.started = QDateTime::currentDateTime().addSecs(-60);
+            first.engineer = "Иванов";
+            first.link = "COM-порт /dev/ttyUSB0, адрес 1";
+            first.before = ConfigFile::toBytes(before);
+            first.written = ConfigFile::toBytes(changed);
+            QVERIFY(log.begin(first));
+            QVERIFY(log.finish(first.id, WriteRecord::SimNotReady, "SIM карта не готова", QDateTime::currentDateTime()));
+            WriteRecord second = first;
+            second.started = QDateTime::currentDateTime();
+            second.before.clear();
+            second.beforeSource = WriteRecord::BeforeUnknown;
+            QVERIFY(log.begin(second));
+        }
+        const Outcome listed = run({"history", "--json", path("writes.sqlite")});
+        QCOMPARE(listed.status, 0);
+        const QJsonArray records = json(listed).value("records").toArray();
+        QCOMPARE(records.size(), 2);
+        const QJsonObject newest = records.at(0).toObject();
+        const QJsonObject oldest = records.at(1).toObject();
+        QCOMPARE(newest.value("outcome").toString(), QString("не завершена"));
+        QVERIFY(!newest.value("finished").toBool() && newest.value("ended").isNull() && newest.value("changes").isNull());
+        QCOMPARE(oldest.value("outcome").toString(), QString("SIM карта не готова"));
+        QCOMPARE(oldest.value("changes").toInt(), 3); // the fields b.vlr changes
+        QCOMPARE(oldest.value("engineer").toString(), QString("Иванов"));
+        QCOMPARE(oldest.value("link").toString(), QString("COM-порт /dev/ttyUSB0, адрес 1"));
+        QVERIFY(QDateTime::fromString(oldest.value("ended").toString(), Qt::ISODate).isValid());
+        const QStringList lines = run({"history", path("writes.sqlite")}).out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.at(0).endsWith("\tИванов\tCOM-порт /dev/ttyUSB0, адрес 1\t—\tне завершена"));
+
+        QVERIFY(writeFile(path("foreign.sqlite"), "not a record file"));
+        for (const QString &bad : {path("missing.sqlite"), path("foreign.sqlite")}) {
+            const Outcome refused = run({"history", bad});
+            QCOMPARE(refused.status, 2);
+            QVERIFY(refused.err.contains(QFileInfo(bad).fileName()));
+        }
+        QVERIFY(!QFile::exists(path("missing.sqlite")));
+        QCOMPARE(QDir(dir.path()).entryList({"foreign*"}), QStringList("foreign.sqlite"));
     }
 };
 
