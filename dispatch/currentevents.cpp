@@ -119,6 +119,7 @@ QVariant CurrentEvents::data(const QModelIndex &index, int role) const
     case WaitingRole: return r.waiting;
     case SiteRole: return r.site;
     case KeyRole: return r.key;
+    case OwnerRole: return owner(r.site, r.key);
     case Qt::DisplayRole: break;
     default: return QVariant();
     }

@@ -18,7 +18,10 @@ public:
     static constexpr int MaxRows = 20000;
 
     enum Column { SiteColumn, ControllerColumn, NameColumn, TimeColumn, DateColumn, ColumnCount };
-    enum Role { WaitingRole = Qt::UserRole + 1, SiteRole, KeyRole };
+    enum Role { WaitingRole = Qt::UserRole + 1, SiteRole, KeyRole, OwnerRole };
+
+    // OwnerRole's text: the site and the controller's topic level.
+    static QString owner(const QString &site, const QString &key) { return site + QLatin1Char('\n') + key; }
 
     struct Row
     {
