@@ -6,6 +6,7 @@
 #include "journal.h"
 #include "mqttclient.h"
 #include "mqttpublisher.h"
+#include "payloadcheck.h"
 #include "payloadparser.h"
 #include "testbroker.h"
 
@@ -123,6 +124,8 @@ class TestDispatcher : public QObject
 private slots:
     void init() { dir = std::make_unique<QTemporaryDir>(); }
     void payloadsAreReadStrictly();
+    void fuzzCorpusHolds_data();
+    void fuzzCorpusHolds();
     void gapsAreTrackedAndBounded();
     void threeSitesShownAndKilledSiteRaisesAlarm();
     void rowsBeyondTheBrokersQueueComeBackThroughReplay();
@@ -177,6 +180,24 @@ void TestDispatcher::payloadsAreReadStrictly()
     bool online = true;
     QVERIFY(PayloadParser::parseStatus("offline", &online).ok && !online);
     QCOMPARE(PayloadParser::parseStatus("Online", &online).fault, InputFaults::UnknownShape);
+}
+
+// The fuzz target's corpus, through the same checks.
+void TestDispatcher::fuzzCorpusHolds_data()
+{
+    QTest::addColumn<QString>("file");
+    const QFileInfoList files = QDir(TARVIK_DISPATCH_CORPUS).entryInfoList(QDir::Files, QDir::Name);
+    QVERIFY(files.size() >= 10);
+    for (const QFileInfo &file : files)
+        QTest::newRow(qPrintable(file.fileName())) << file.filePath();
+}
+
+void TestDispatcher::fuzzCorpusHolds()
+{
+    QFETCH(QString, file);
+    QFile input(file);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    QCOMPARE(PayloadCheck::check(input.readAll()), QString());
 }
 
 void TestDispatcher::gapsAreTrackedAndBounded()
