@@ -156,8 +156,8 @@ void Dispatcher::onJournal(const QString &site, const QString &key, const QStrin
     }
     SiteReplay *replay = replayOf(site);
     const qint64 firstBefore = replay->tracker.first();
-    const bool known = row.id < replay->tracker.next() && journal->contains(site, row.id);
-    const GapTracker::Verdict verdict = replay->tracker.accept(row.id, known);
+    const GapTracker::Verdict verdict
+        = replay->tracker.accept(row.id, [&] { return journal->contains(site, row.id); });
     switch (verdict) {
     case GapTracker::Verdict::Duplicate: return;
     case GapTracker::Verdict::Backwards: return inputFaults.note(InputFaults::IdBackwards, topic);

@@ -89,7 +89,10 @@ void DispatchWindow::setUpSites()
     sitesOrder->setSourceModel(dispatcher->sites());
     ui->sitesView->setModel(sitesOrder);
     prepareTable(ui->sitesView);
-    ui->sitesView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Fixed widths: measuring a thousand rows at every change would cost more than the change.
+    const int widths[SitesModel::ColumnCount] = { 140, 180, 120, 110, 70, 150, 200 };
+    for (int c = 0; c < SitesModel::ColumnCount; ++c)
+        ui->sitesView->setColumnWidth(c, widths[c]);
     ui->sitesSplitter->setStretchFactor(0, 3);
     ui->sitesSplitter->setStretchFactor(1, 1);
     connect(ui->sitesView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {

@@ -27,7 +27,6 @@ QVariant EventsDecoration::data(const QModelIndex &index, int role) const
 
 SitesOrder::SitesOrder(QObject *parent) : QSortFilterProxyModel(parent)
 {
-    setSortRole(SitesModel::SortRole);
     setDynamicSortFilter(true);
     sort(0);
 }
@@ -40,4 +39,9 @@ QVariant SitesOrder::data(const QModelIndex &index, int role) const
             return QBrush(Qt::red);
     }
     return QSortFilterProxyModel::data(index, role);
+}
+
+bool SitesOrder::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    return static_cast<const SitesModel *>(sourceModel())->worseThan(left.row(), right.row());
 }

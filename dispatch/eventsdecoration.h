@@ -24,6 +24,9 @@ class SitesOrder : public QSortFilterProxyModel
 public:
     explicit SitesOrder(QObject *parent = nullptr);
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+protected:
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 };
 
 #endif // EVENTSDECORATION_H

@@ -11,7 +11,7 @@ void GapTracker::restore(qint64 next, qint64 first, const std::vector<std::pair<
         openGap(gap.first, gap.second);
 }
 
-GapTracker::Verdict GapTracker::accept(qint64 id, bool known)
+GapTracker::Verdict GapTracker::accept(qint64 id, const std::function<bool()> &known)
 {
     if (nextId == 0) {
         // The first row seen: what came before is history, not a gap.
@@ -27,7 +27,7 @@ GapTracker::Verdict GapTracker::accept(qint64 id, bool known)
     }
     if (takeFromGap(id))
         return Verdict::Filled;
-    if (known)
+    if (known())
         return Verdict::Duplicate; // delivered twice, or replayed over what arrived
     if (id < firstId && historyAllowed)
         return Verdict::History;

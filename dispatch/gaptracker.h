@@ -3,6 +3,7 @@
 
 #include <QtGlobal>
 
+#include <functional>
 #include <map>
 #include <utility>
 #include <vector>
@@ -23,8 +24,13 @@ public:
     void restore(qint64 next, qint64 first, const std::vector<std::pair<qint64, qint64>> &gaps);
 
     // What to do with an arriving row; New, Filled and History are taken.
-    // known says whether the journal already has this id.
-    Verdict accept(qint64 id, bool known);
+    // known() tells whether the journal already has this id; it is asked
+    // only of a row behind the newest that fills no gap.
+    Verdict accept(qint64 id, const std::function<bool()> &known);
+    Verdict accept(qint64 id, bool known)
+    {
+        return accept(id, [known] { return known; });
+    }
 
     // The site says rows from..to are gone (they leave the open gaps).
     qint64 markLost(qint64 from, qint64 to);

@@ -188,15 +188,26 @@ QVector<QPair<QString, QString>> SitesModel::worstFirst() const
 {
     QVector<int> order(rows.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
-        return data(index(a, 0), SortRole).toString() < data(index(b, 0), SortRole).toString();
-    });
+    std::sort(order.begin(), order.end(), [this](int a, int b) { return worseThan(a, b); });
     QVector<QPair<QString, QString>> out;
     for (int row : order) {
         const Site &site = sites[rows[row].first];
         out.append({ site.name, rows[row].second < 0 ? QString() : site.controllers[rows[row].second].key });
     }
     return out;
+}
+
+bool SitesModel::worseThan(int row, int other) const
+{
+    const int severity = severityOfRow(row), otherSeverity = severityOfRow(other);
+    if (severity != otherSeverity)
+        return severity > otherSeverity;
+    const Site &site = sites[rows[row].first];
+    const Site &otherSite = sites[rows[other].first];
+    if (site.name != otherSite.name)
+        return site.name < otherSite.name;
+    const auto key = [](const Site &s, int c) { return c < 0 ? QString() : s.controllers[c].key; };
+    return key(site, rows[row].second) < key(otherSite, rows[other].second);
 }
 
 int SitesModel::rowCount(const QModelIndex &parent) const
@@ -219,9 +230,6 @@ QVariant SitesModel::data(const QModelIndex &index, int role) const
     case SiteRole: return site.name;
     case KeyRole: return controller ? controller->key : QString();
     case SeverityRole: return severityOfRow(index.row());
-    case SortRole: // worst first, then by name
-        return QStringLiteral("%1\t%2\t%3").arg(9 - severityOfRow(index.row())).arg(site.name,
-                                                                                   controller ? controller->key : QString());
     case Qt::DisplayRole: break;
     default: return QVariant();
     }

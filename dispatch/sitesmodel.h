@@ -22,7 +22,7 @@ public:
 
     enum Column { SiteColumn, ControllerColumn, StatusColumn, LinkColumn, EventsColumn, LastColumn,
                   JournalColumn, ColumnCount };
-    enum Role { SiteRole = Qt::UserRole + 1, KeyRole, SeverityRole, SortRole };
+    enum Role { SiteRole = Qt::UserRole + 1, KeyRole, SeverityRole };
     enum Severity { Normal, WithEvents, NoAnswer, NoLink, Offline };
 
     explicit SitesModel(QObject *parent = nullptr);
@@ -41,6 +41,8 @@ public:
     int siteCount() const { return sites.size(); }
     int controllerCount() const;
     int severityOfRow(int row) const;
+    // Worst first, then by site and controller.
+    bool worseThan(int row, int other) const;
     // Every controller's (site, key), worst first.
     QVector<QPair<QString, QString>> worstFirst() const;
 
