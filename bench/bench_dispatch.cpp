@@ -90,13 +90,19 @@ private:
     mosquitto *mosq;
 };
 
+// User and system time of the whole process, every thread included.
 double cpuSeconds()
 {
+#ifdef Q_OS_UNIX
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+#else
+    return 0;
+#endif
 }
 
+// Linux's count; 0 elsewhere.
 long residentKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));

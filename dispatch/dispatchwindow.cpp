@@ -137,6 +137,12 @@ void DispatchWindow::setUpEvents()
         view->addAction(ui->actionAcknowledge);
         connect(view, &QAbstractItemView::doubleClicked, this, &DispatchWindow::acknowledgeSelected);
     }
+    const int widths[CurrentEvents::ColumnCount] = { 180, 200, 300, 110, 110 };
+    for (QTableView *view : { ui->eventsView, ui->controllerEventsView }) {
+        for (int c = 0; c < CurrentEvents::ColumnCount; ++c)
+            view->setColumnWidth(c, widths[c]);
+    }
+    ui->controllerEventsView->setColumnWidth(CurrentEvents::NameColumn, 180);
     ui->controllerEventsView->hideColumn(CurrentEvents::SiteColumn);
     ui->controllerEventsView->hideColumn(CurrentEvents::ControllerColumn);
     ui->eventsView->setContextMenuPolicy(Qt::ActionsContextMenu);

@@ -9,6 +9,7 @@
 #include "mqttpublisher.h"
 #include "registermap.h"
 #include "testbroker.h"
+#include "textfitcheck.h"
 
 #include <QAccessible>
 #include <QAccessibleTableInterface>
@@ -120,6 +121,8 @@ void TestDispatchWindow::showsSiteLampsAndEventsReadably()
     auto *events = window.findChild<QTableView *>("eventsView");
     window.findChild<QTabWidget *>("tabs")->setCurrentIndex(1);
     QCOMPARE(accessibleCells(events), (QStringList{ "boiler-room", "Котельная", "Пожар", "07:00:09", "05.03.2024" }));
+    const QStringList cut = cutTexts(&window);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join("\n")));
 
     // Space acknowledges the chosen row, and the alarm stops with nothing left waiting.
     events->setFocus();
