@@ -38,6 +38,7 @@ ReplayServer::ReplayServer(Journal *journal, MqttClient *client, QObject *parent
 {
     timer->setInterval(BatchIntervalMs);
     connect(timer, &QTimer::timeout, this, &ReplayServer::sendBatch);
+    connect(client, &MqttClient::acknowledged, this, [this](int messageId) { inFlight.remove(messageId); });
 }
 
 QString ReplayServer::requestTopic(const QString &prefix)
@@ -53,6 +54,7 @@ QString ReplayServer::resultTopic(const QString &prefix)
 void ReplayServer::clear()
 {
     queue.clear();
+    inFlight.clear();
     timer->stop();
 }
 
@@ -88,6 +90,8 @@ void ReplayServer::sendBatch()
 {
     if (queue.isEmpty() || !journal || !mqtt->isConnected())
         return clear();
+    if (inFlight.size() >= MaxInFlight)
+        return;
     Job &job = queue.first();
     const ReplayRequest &r = job.request;
     const int room = int(qMin<qint64>(BatchRows, ReplayRequest::MaxRows - job.sent));
@@ -110,9 +114,11 @@ void ReplayServer::sendBatch()
     if (query.exec()) {
         while (query.next()) {
             const JournalRecord row = recordFrom(query);
-            if (mqtt->publish(MqttTopics::journalTopic(topicPrefix, MqttTopics::controllerKey(row)),
-                              MqttTopics::journalPayload(row), 1, false) < 0)
+            const int messageId = mqtt->publish(MqttTopics::journalTopic(topicPrefix, MqttTopics::controllerKey(row)),
+                                                MqttTopics::journalPayload(row), 1, false);
+            if (messageId < 0)
                 return clear();
+            inFlight.insert(messageId);
             job.next = row.id + 1;
             ++job.sent;
             ++rows;

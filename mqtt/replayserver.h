@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QVector>
 
 class Journal;
@@ -28,6 +29,9 @@ public:
     static constexpr int BatchRows = 250;
     static constexpr int BatchIntervalMs = 25;
     static constexpr int MaxPending = 16;
+    // Replayed rows the broker has not yet acknowledged: beyond it the next
+    // batch waits, so a slow link never queues replay ahead of live rows.
+    static constexpr int MaxInFlight = 500;
 
     ReplayServer(Journal *journal, MqttClient *client, QObject *parent = nullptr);
 
@@ -60,6 +64,7 @@ private:
     QTimer *timer;
     QString topicPrefix;
     QVector<Job> queue;
+    QSet<int> inFlight; // message ids
     int refused = 0;
     bool refusalLogged = false;
 };
