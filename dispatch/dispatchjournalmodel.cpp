@@ -9,7 +9,8 @@
 namespace {
 
 const QString Columns = QStringLiteral(
-    "arrived, site, COALESCE(NULLIF(controller, ''), topic), id, kind, name, occurred, guard");
+    "arrived, site, COALESCE(NULLIF(controller, ''), topic), id, kind, name, source, code, occurred, received,"
+    " port, slave, guard");
 
 QString shownTime(const QString &iso)
 {
@@ -34,9 +35,13 @@ QString kindText(const QString &kind)
 
 QStringList rowOf(const QSqlQuery &q)
 {
-    return { shownTime(q.value(0).toString()), q.value(1).toString(), q.value(2).toString(),
-             q.value(3).isNull() ? QString() : q.value(3).toString(), kindText(q.value(4).toString()),
-             q.value(5).toString().trimmed(), shownTime(q.value(6).toString()), q.value(7).toString() };
+    const auto number = [&q](int column) { return q.value(column).isNull() ? QString() : q.value(column).toString(); };
+    const QString port = q.value(10).toString();
+    return { shownTime(q.value(0).toString()), q.value(1).toString(), q.value(2).toString(), number(3),
+             kindText(q.value(4).toString()), q.value(5).toString().trimmed(), number(6), number(7),
+             shownTime(q.value(8).toString()), shownTime(q.value(9).toString()),
+             q.value(11).isNull() || port.isEmpty() ? port : QStringLiteral("%1, адрес %2").arg(port, number(11)),
+             q.value(12).toString() };
 }
 
 } // namespace
@@ -146,7 +151,8 @@ QVariant DispatchJournalModel::headerData(int section, Qt::Orientation orientati
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const QStringList names{ tr("Получено"), tr("Площадка"), tr("Контроллер"), tr("Номер"),
-                                    tr("Вид"), tr("Имя события"), tr("Время события"), tr("Диспетчер") };
+    static const QStringList names{ tr("Получено"), tr("Площадка"), tr("Контроллер"), tr("Номер"), tr("Вид"),
+                                    tr("Имя события"), tr("Источник"), tr("Код"), tr("Время события"),
+                                    tr("Записано на площадке"), tr("Порт"), tr("Квитировал") };
     return names.value(section);
 }

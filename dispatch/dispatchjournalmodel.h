@@ -20,8 +20,8 @@ class DispatchJournalModel : public QAbstractTableModel
 public:
     static constexpr int MaxRows = 10000;
 
-    enum Column { ArrivedColumn, SiteColumn, ControllerColumn, IdColumn, KindColumn, NameColumn,
-                  OccurredColumn, GuardColumn, ColumnCount };
+    enum Column { ArrivedColumn, SiteColumn, ControllerColumn, IdColumn, KindColumn, NameColumn, SourceColumn,
+                  CodeColumn, OccurredColumn, ReceivedColumn, PortColumn, GuardColumn, ColumnCount };
 
     explicit DispatchJournalModel(const QString &connectionName, QObject *parent = nullptr);
 

@@ -3,6 +3,7 @@
 #include "alarmsound.h"
 #include "dispatcher.h"
 #include "dispatchjournal.h"
+#include "dispatchjournalmodel.h"
 #include "dispatchwindow.h"
 #include "journal.h"
 #include "lamppanel.h"
@@ -13,6 +14,8 @@
 
 #include <QAccessible>
 #include <QAccessibleTableInterface>
+#include <QBuffer>
+#include <QLineEdit>
 #include <QLabel>
 #include <QSettings>
 #include <QStatusBar>
@@ -130,6 +133,31 @@ void TestDispatchWindow::showsSiteLampsAndEventsReadably()
     QTest::keyClick(events, Qt::Key_Space);
     QCOMPARE(dispatcher.events()->waitingCount(), 0);
     QVERIFY(!sound.playing);
+
+    // "Журнал": the site's row and the acknowledgement, filtered, and as CSV.
+    JournalRecord row = JournalRecord::event(JournalRecord::CurrentList, AlarmType{ 32, 4, 24, 3, 5, 7, 0, 9 }, "Пожар");
+    row.port = "/dev/ttyUSB0";
+    row.slave = 1;
+    siteJournal.append(row);
+    QVERIFY(QTest::qWaitFor([&] { journal.flush(); return journal.rowCount("boiler-room") == 1; }, 10000));
+    window.findChild<QTabWidget *>("tabs")->setCurrentIndex(2);
+    auto *journalView = window.findChild<QTableView *>("journalView");
+    const QStringList cells = accessibleCells(journalView);
+    QVERIFY2(cells.contains("квитировано") && cells.contains("/dev/ttyUSB0, адрес 1") && cells.contains("1"),
+             qPrintable(cells.join('|')));
+    QCOMPARE(journalView->model()->rowCount(), 2);
+    auto *journalModel = qobject_cast<DispatchJournalModel *>(journalView->model());
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    QVERIFY(journalModel->writeCsv(&csv));
+    const QList<QByteArray> lines = csv.data().split('\n');
+    QVERIFY(lines.first().startsWith("\xEF\xBB\xBF" "Получено;Площадка;Контроллер;Номер"));
+    QCOMPARE(lines.size(), 4); // header, two rows, the last line break
+    QVERIFY(lines.at(1).contains(";Котельная;") && lines.at(1).contains(";квитировано;"));
+    window.findChild<QLineEdit *>("editFilter")->setText("нет такого");
+    QCOMPARE(journalView->model()->rowCount(), 0);
+    window.findChild<QLineEdit *>("editFilter")->setText("BOILER");
+    QCOMPARE(journalView->model()->rowCount(), 2);
 }
 
 QTEST_MAIN(TestDispatchWindow)
