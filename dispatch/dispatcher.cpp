@@ -166,6 +166,8 @@ void Dispatcher::onJournal(const QString &site, const QString &key, const QStrin
     if (firstBefore == 0)
         journal->setFirst(site, replay->tracker.first());
     journal->add({ site, key, row });
+    if (replay->tracker.missing() == 0)
+        replay->lastAsked = QDateTime(); // the next gap is asked for at once
     const bool gapOpened = verdict == GapTracker::Verdict::New && replay->tracker.missing() > 0
         && !replay->lastAsked.isValid();
     if (gapOpened && mqtt->isConnected())
@@ -202,8 +204,13 @@ void Dispatcher::onResult(const QString &site, const QString &topic, const QByte
             replay.tracker.allowHistory(false);
         }
     }
-    if (replay.tracker.missing() == 0)
+    // A gap other than the one just served is asked for now; the same one
+    // again only after a while, so a site that cannot deliver is not pressed.
+    const auto open = replay.tracker.gaps();
+    if (open.empty())
         replay.lastAsked = QDateTime();
+    else if ((open.begin()->first > result.to || open.begin()->second < result.from) && mqtt->isConnected())
+        askGaps(site, replay);
     updateNote(site, replay);
 }
 
