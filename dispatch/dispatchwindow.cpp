@@ -12,6 +12,7 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -48,16 +49,19 @@ DispatchWindow::DispatchWindow(Dispatcher *dispatcher, DispatchJournal *journal,
       journalModel(new DispatchJournalModel(journal->connectionName(), this)),
       journalReload(new QTimer(this)),
       brokerLabel(new QLabel(this)),
-      sitesLabel(new QLabel(this))
+      sitesLabel(new QLabel(this)),
+      operatorLabel(new QLabel(this))
 {
     ui->setupUi(this);
     statusBar()->addWidget(brokerLabel, 1);
+    statusBar()->addPermanentWidget(operatorLabel);
     statusBar()->addPermanentWidget(sitesLabel);
     brokerLabel->setText(dispatcher->statusText());
     connect(dispatcher, &Dispatcher::statusChanged, brokerLabel, &QLabel::setText);
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionConnection, &QAction::triggered, this, &DispatchWindow::editConnection);
     connect(ui->actionHistory, &QAction::triggered, this, &DispatchWindow::loadHistory);
+    connect(ui->actionOperator, &QAction::triggered, this, &DispatchWindow::askOperator);
     connect(passwords, &PasswordStore::loaded, this, [this](const QString &, const QString &password) {
         pending.broker.password = password;
         this->dispatcher->start(pending);
@@ -78,6 +82,8 @@ DispatchWindow::~DispatchWindow()
 void DispatchWindow::connectBroker(const DispatchSettings &settings)
 {
     pending = settings;
+    dispatcher->setOperatorName(settings.operatorName);
+    showOperator();
     if (settings.broker.user.isEmpty() || !settings.broker.password.isEmpty())
         dispatcher->start(settings);
     else
@@ -262,4 +268,23 @@ void DispatchWindow::loadHistory()
         statusBar()->showMessage(tr("История площадки «%1» запрошена").arg(dialog.site()), 10000);
     else
         statusBar()->showMessage(tr("Площадке «%1» нечего запрашивать или нет связи с брокером").arg(dialog.site()), 10000);
+}
+
+void DispatchWindow::askOperator()
+{
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, tr("Диспетчер"), tr("Имя диспетчера:"), QLineEdit::Normal,
+                                               dispatcher->settings().operatorName, &ok)
+                             .trimmed();
+    if (!ok || name.isEmpty())
+        return;
+    dispatcher->setOperatorName(name);
+    pending.operatorName = name;
+    store->setValue(QStringLiteral("operator"), name);
+    showOperator();
+}
+
+void DispatchWindow::showOperator()
+{
+    operatorLabel->setText(tr("Диспетчер: %1").arg(dispatcher->settings().operatorName));
 }

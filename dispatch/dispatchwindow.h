@@ -46,6 +46,8 @@ private:
     void acknowledgeSelected();
     void editConnection();
     void loadHistory();
+    void askOperator();
+    void showOperator();
     void saveCsv();
     void reloadJournal();
     void updateSiteCount();
@@ -63,6 +65,7 @@ private:
     QTimer *journalReload;
     QLabel *brokerLabel;
     QLabel *sitesLabel;
+    QLabel *operatorLabel;
     DispatchSettings pending;
     QString chosenSite;
     QString chosenKey;
