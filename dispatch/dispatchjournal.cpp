@@ -195,7 +195,8 @@ DispatchJournal::SiteProgress DispatchJournal::progress(const QString &site) con
         return p;
     p.first = query.value(0).toLongLong();
     const qint64 newest = query.value(1).toLongLong();
-    p.next = newest > 0 ? newest + 1 : 0;
+    // Killed before its first rows were written: they are expected again from the first.
+    p.next = newest > 0 ? newest + 1 : p.first;
     query.prepare(QStringLiteral(
         "SELECT a.id + 1, (SELECT MIN(b.id) FROM journal b WHERE b.site = a.site AND b.id > a.id) - 1"
         " FROM journal a WHERE a.site = ? AND a.id >= ? AND a.id < ?"
