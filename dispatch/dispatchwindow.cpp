@@ -7,8 +7,11 @@
 #include "dispatchjournal.h"
 #include "dispatchjournalmodel.h"
 #include "eventsdecoration.h"
+#include "helpwindow.h"
 #include "historydialog.h"
 #include "passwordstore.h"
+#include "shortcuttips.h"
+#include "windowstate.h"
 
 #include <QFileDialog>
 #include <QHeaderView>
@@ -69,6 +72,8 @@ DispatchWindow::DispatchWindow(Dispatcher *dispatcher, DispatchJournal *journal,
     setUpSites();
     setUpEvents();
     setUpJournal();
+    HelpWindow::addTo(this, ui->toolBar);
+    ShortcutTips::install(ui->toolBar);
     if (!journal->problem().isEmpty())
         statusBar()->showMessage(journal->problem());
     connect(journal, &DispatchJournal::failed, this, [this](const QString &text) { statusBar()->showMessage(text); });
@@ -88,6 +93,11 @@ void DispatchWindow::connectBroker(const DispatchSettings &settings)
         dispatcher->start(settings);
     else
         passwords->read(settings.broker.passwordKey());
+}
+
+void DispatchWindow::restorePlace()
+{
+    (new WindowState(this, QStringLiteral("dispatch"), ui->tabs))->restore();
 }
 
 void DispatchWindow::setUpSites()

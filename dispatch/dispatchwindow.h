@@ -37,6 +37,9 @@ public:
 
     // Reads the password from the key store, then connects.
     void connectBroker(const DispatchSettings &settings);
+    // Puts the window where it was left, on the tab it was left on, and
+    // remembers it again at closing.
+    void restorePlace();
 
 private:
     void setUpSites();

@@ -22,6 +22,7 @@ int main(int argc, char *argv[])
     Dispatcher dispatcher(&journal);
     MediaAlarmSound sound;
     DispatchWindow window(&dispatcher, &journal, &sound, &store);
+    window.restorePlace();
     window.show();
     window.connectBroker(settings);
     return app.exec();
