@@ -129,6 +129,7 @@ private slots:
     void gapsAreTrackedAndBounded();
     void threeSitesShownAndKilledSiteRaisesAlarm();
     void rowsBeyondTheBrokersQueueComeBackThroughReplay();
+    void historyIsFetchedOnlyWhenAsked();
     void badInputIsIgnoredCountedAndBounded();
 
 private:
@@ -355,6 +356,38 @@ void TestDispatcher::rowsBeyondTheBrokersQueueComeBackThroughReplay()
     QVERIFY(QTest::qWaitFor([&] { journal->flush(); return journal->rowCount("alpha") == 2511; }, 30000));
     QCOMPARE(idsInArrivalOrder(*journal, "alpha"), range(1, 2511));
     QCOMPARE(dispatcher->faults().total(), 0);
+}
+
+void TestDispatcher::historyIsFetchedOnlyWhenAsked()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    Site site(dir->path(), "alpha", broker.port());
+    QVERIFY(QTest::qWaitFor([&] { return site.publisher->client()->isConnected(); }, 10000));
+    site.publisher->setSettings(MqttSettings()); // 30 rows the dispatcher never sees
+    for (int i = 0; i < 30; ++i)
+        site.journal.append(fireRow(i));
+    site.journal.setMetaValue(MqttPublisher::AcknowledgedKey, "30"); // as if the broker had them
+    site.publisher->setSettings(brokerAt(broker.port(), "tarvik/alpha"));
+
+    DispatchJournal journal;
+    QVERIFY(journal.open(path("history.sqlite")));
+    Dispatcher dispatcher(&journal);
+    dispatcher.start(dispatcherAt(broker.port(), "history"));
+    QVERIFY(QTest::qWaitFor([&] { return dispatcher.isConnected() && site.publisher->client()->isConnected(); }, 10000));
+    QTest::qWait(300);
+    site.journal.append(fireRow(0));
+    QVERIFY(QTest::qWaitFor([&] { journal.flush(); return journal.rowCount("alpha") == 1; }, 10000));
+    QTest::qWait(300);
+    QCOMPARE(dispatcher.tracker("alpha")->missing(), 0); // a site seen first: no history of its own accord
+
+    // A period that holds every row of the site: what came before the first one seen.
+    const QDateTime now = QDateTime::currentDateTime();
+    QVERIFY(dispatcher.requestHistory("alpha", now.addSecs(-3600), now.addSecs(3600)));
+    QVERIFY(QTest::qWaitFor([&] { journal.flush(); return journal.rowCount("alpha") == 31; }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return !dispatcher.tracker("alpha")->historyAllowedNow(); }, 10000));
+    QCOMPARE(idsInArrivalOrder(journal, "alpha"), QVector<qint64>{ 31 } + range(1, 30));
+    QCOMPARE(dispatcher.faults().total(), 0);
 }
 
 void TestDispatcher::badInputIsIgnoredCountedAndBounded()
