@@ -160,7 +160,9 @@ void Dispatcher::onJournal(const QString &site, const QString &key, const QStrin
         = replay->tracker.accept(row.id, [&] { return journal->contains(site, row.id); });
     switch (verdict) {
     case GapTracker::Verdict::Duplicate: return;
-    case GapTracker::Verdict::Backwards: return inputFaults.note(InputFaults::IdBackwards, topic);
+    case GapTracker::Verdict::Backwards:
+        inputFaults.note(InputFaults::IdBackwards, topic);
+        return updateNote(site, *replay);
     default: break;
     }
     if (firstBefore == 0)
@@ -298,6 +300,9 @@ void Dispatcher::updateNote(const QString &site, const SiteReplay &replay)
         parts << tr("пропущено %1, запрошено").arg(replay.tracker.missing());
     if (replay.tracker.lost() > 0)
         parts << tr("не получено %1").arg(replay.tracker.lost());
+    // A site whose journal started again from 1 shows here rather than nowhere.
+    if (replay.tracker.backwards() > 0)
+        parts << tr("не принято %1 (номера назад)").arg(replay.tracker.backwards());
     sitesModel->setJournalNote(site, parts.join(QStringLiteral("; ")));
 }
 

@@ -436,6 +436,7 @@ void TestDispatcher::badInputIsIgnoredCountedAndBounded()
     journal.flush();
     QCOMPARE(journal.rowCount("x"), 2); // 10 and 11; the gap before 10 is history, not asked for
     QCOMPARE(dispatcher.tracker("x")->missing(), 0);
+    QCOMPARE(dispatcher.sites()->index(0, SitesModel::JournalColumn).data().toString(), QString("не принято 2 (номера назад)"));
     // Each kind said once.
     QCOMPARE(warningsByText.size(), 6);
     for (auto it = warningsByText.cbegin(); it != warningsByText.cend(); ++it)
