@@ -106,25 +106,44 @@ void DispatchWindow::setUpSites()
     ui->sitesView->setModel(sitesOrder);
     prepareTable(ui->sitesView);
     // Fixed widths: measuring a thousand rows at every change would cost more than the change.
-    const int widths[SitesModel::ColumnCount] = { 140, 180, 120, 110, 70, 150, 200 };
+    const int widths[SitesModel::ColumnCount] = { 140, 180, 150, 110, 70, 180, 200 };
     for (int c = 0; c < SitesModel::ColumnCount; ++c)
         ui->sitesView->setColumnWidth(c, widths[c]);
     ui->sitesSplitter->setStretchFactor(0, 3);
     ui->sitesSplitter->setStretchFactor(1, 1);
     connect(ui->sitesView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
+        userChose = userChose || !following;
         chosenSite = current.data(SitesModel::SiteRole).toString();
         chosenKey = current.data(SitesModel::KeyRole).toString();
         showChosenController();
     });
+    // The chosen row changed: a site's own row may have become its first controller's.
     connect(dispatcher->sites(), &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
-        for (int row = from.row(); row <= to.row(); ++row) {
-            const QModelIndex i = dispatcher->sites()->index(row, 0);
-            if (i.data(SitesModel::SiteRole) == chosenSite && i.data(SitesModel::KeyRole) == chosenKey)
-                return ui->lampPanel->setState(dispatcher->sites()->state(chosenSite, chosenKey));
+        const int row = sitesOrder->mapToSource(ui->sitesView->currentIndex()).row();
+        if (row < from.row() || row > to.row())
+            return;
+        const QModelIndex chosen = dispatcher->sites()->index(row, 0);
+        if (chosen.data(SitesModel::KeyRole).toString() != chosenKey) {
+            chosenKey = chosen.data(SitesModel::KeyRole).toString();
+            return showChosenController();
         }
+        ui->lampPanel->setState(dispatcher->sites()->state(chosenSite, chosenKey));
     });
     connect(dispatcher->sites(), &QAbstractItemModel::rowsInserted, this, &DispatchWindow::updateSiteCount);
+    connect(sitesOrder, &QAbstractItemModel::layoutChanged, this, &DispatchWindow::followWorst);
+    connect(sitesOrder, &QAbstractItemModel::rowsInserted, this, &DispatchWindow::followWorst);
     updateSiteCount();
+}
+
+// Until the guard picks a controller, the top of the list is shown.
+void DispatchWindow::followWorst()
+{
+    const QModelIndex top = sitesOrder->index(0, 0);
+    if (userChose || !top.isValid() || ui->sitesView->currentIndex().row() == 0)
+        return;
+    following = true;
+    ui->sitesView->setCurrentIndex(top);
+    following = false;
 }
 
 void DispatchWindow::showChosenController()

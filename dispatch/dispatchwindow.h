@@ -46,6 +46,7 @@ private:
     void setUpEvents();
     void setUpJournal();
     void showChosenController();
+    void followWorst();
     void acknowledgeSelected();
     void editConnection();
     void loadHistory();
@@ -72,6 +73,8 @@ private:
     DispatchSettings pending;
     QString chosenSite;
     QString chosenKey;
+    bool userChose = false; // until then "Пульт" follows the worst controller
+    bool following = false;
 };
 
 #endif // DISPATCHWINDOW_H
