@@ -135,6 +135,19 @@ struct MqttCallbacks
             Qt::QueuedConnection);
     }
 
+    // Also while the handshake runs: a persistent session's queued messages
+    // follow the broker's answer at once, and each is acknowledged already.
+    static void onMessage(mosquitto *, void *data, const mosquitto_message *message)
+    {
+        if (!message || !message->topic)
+            return;
+        const QString topic = QString::fromUtf8(message->topic);
+        const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
+        post(static_cast<MqttClient::Session *>(data), [topic, payload](MqttClient *c, quint64 g) {
+            c->sessionMessage(g, topic, payload);
+        });
+    }
+
     static QString configure(mosquitto *m, const MqttSettings &s, const QString &willTopic,
                              const QByteArray &willPayload)
     {
@@ -146,6 +159,7 @@ struct MqttCallbacks
         mosquitto_connect_callback_set(m, onConnect);
         mosquitto_disconnect_callback_set(m, onDisconnect);
         mosquitto_publish_callback_set(m, onPublish);
+        mosquitto_message_callback_set(m, onMessage);
         int rc = MOSQ_ERR_SUCCESS;
         if (!s.user.isEmpty()) {
             rc = mosquitto_username_pw_set(m, s.user.toUtf8().constData(),
@@ -194,16 +208,19 @@ struct MqttCallbacks
 
     // On a thread of its own: the name lookup and the TCP connect may take long.
     static void connectSession(MqttClient::Session *session, const MqttSettings s,
-                               const QString willTopic, const QByteArray willPayload)
+                               const QString willTopic, const QByteArray willPayload,
+                               const QString persistentId)
     {
         initLibrary();
-        const QByteArray clientId = QStringLiteral("tarvik-%1-%2-%3")
-                                        .arg(QSysInfo::machineHostName())
-                                        .arg(QCoreApplication::applicationPid())
-                                        .arg(session->generation)
+        const bool clean = persistentId.isEmpty();
+        const QByteArray clientId = (clean ? QStringLiteral("tarvik-%1-%2-%3")
+                                                 .arg(QSysInfo::machineHostName())
+                                                 .arg(QCoreApplication::applicationPid())
+                                                 .arg(session->generation)
+                                           : persistentId)
                                         .left(64)
                                         .toUtf8();
-        mosquitto *m = mosquitto_new(clientId.constData(), true, session);
+        mosquitto *m = mosquitto_new(clientId.constData(), clean, session);
         QString reason = m ? configure(m, s, willTopic, willPayload)
                            : QStringLiteral("не удалось создать клиента MQTT");
         if (reason.isEmpty())
@@ -317,7 +334,7 @@ void MqttClient::openSession()
     s->shared = shared;
     s->generation = ++generation;
     emit connecting();
-    std::thread(&MqttCallbacks::connectSession, s, settings, willTopic, willPayload).detach();
+    std::thread(&MqttCallbacks::connectSession, s, settings, willTopic, willPayload, persistentId).detach();
 }
 
 // Whoever takes a session out of the list ends it.
@@ -349,7 +366,29 @@ void MqttClient::sessionUp(quint64 g)
         return;
     connectedNow = true;
     retrySeconds = FirstRetrySeconds;
+    subscribeAll();
     emit connected();
+}
+
+void MqttClient::setSubscriptions(const QStringList &filters)
+{
+    subscriptions = filters;
+    if (connectedNow)
+        subscribeAll();
+}
+
+void MqttClient::subscribeAll()
+{
+    for (const QString &filter : qAsConst(subscriptions))
+        mosquitto_subscribe(session->mosq, nullptr, filter.toUtf8().constData(), 1);
+}
+
+// Messages of a connection that has been dropped meanwhile are still
+// delivered: the broker counts them as handed over.
+void MqttClient::sessionMessage(quint64 g, const QString &topic, const QByteArray &payload)
+{
+    if (running && g == generation)
+        emit messageReceived(topic, payload);
 }
 
 // The session is only looked into while it is ours, hence alive.

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -26,6 +27,14 @@ public:
 
     explicit MqttClient(QObject *parent = nullptr);
     ~MqttClient() override; // drops the connection at once, without last words
+
+    // Before start(): a session the broker keeps while this client is away
+    // (clean session off, this fixed id), so QoS 1 messages wait for it.
+    // Without it each connection is a fresh one under a generated id.
+    void setPersistentSession(const QString &clientId) { persistentId = clientId; }
+    // Topic filters taken at QoS 1 on every connection, so a reconnection
+    // (or a broker that lost the session) is subscribed again.
+    void setSubscriptions(const QStringList &filters);
 
     // The will is published by the broker when the connection dies unasked.
     void start(const MqttSettings &settings, const QString &willTopic, const QByteArray &willPayload);
@@ -49,6 +58,8 @@ signals:
     // Russian reason; the next attempt follows in retryInSeconds.
     void disconnected(const QString &reason, int retryInSeconds);
     void acknowledged(int messageId);
+    // A message of a subscription, on the owner's thread.
+    void messageReceived(const QString &topic, const QByteArray &payload);
 
 public:
     struct Shared;
@@ -59,6 +70,8 @@ private:
     void openSession();
     void attach(quint64 generation, Session *session);
     void sessionUp(quint64 generation);
+    void sessionMessage(quint64 generation, const QString &topic, const QByteArray &payload);
+    void subscribeAll();
     void sessionAcknowledged(quint64 generation, Session *session);
     void sessionDown(quint64 generation, const QString &reason);
     void scheduleRetry(const QString &reason);
@@ -69,6 +82,8 @@ private:
     MqttSettings settings;
     QString willTopic;
     QByteArray willPayload;
+    QString persistentId;
+    QStringList subscriptions;
     Session *session = nullptr; // the attached one, if any
     quint64 generation = 0;
     QTimer *retryTimer = nullptr;

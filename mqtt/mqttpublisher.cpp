@@ -4,6 +4,7 @@
 #include "journalquery.h"
 #include "mqttclient.h"
 #include "mqtttopics.h"
+#include "replayserver.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -25,7 +26,11 @@ const QByteArray offline = QByteArrayLiteral("offline");
 } // namespace
 
 MqttPublisher::MqttPublisher(Journal *journal, QObject *parent)
-    : QObject(parent), journal(journal), mqtt(new MqttClient(this)), saveTimer(new QTimer(this))
+    : QObject(parent),
+      journal(journal),
+      mqtt(new MqttClient(this)),
+      replayServer(new ReplayServer(journal, mqtt, this)),
+      saveTimer(new QTimer(this))
 {
     saveTimer->setSingleShot(true);
     saveTimer->setInterval(SaveDelayMs);
@@ -36,6 +41,7 @@ MqttPublisher::MqttPublisher(Journal *journal, QObject *parent)
     connect(mqtt, &MqttClient::connected, this, &MqttPublisher::connected);
     connect(mqtt, &MqttClient::disconnected, this, &MqttPublisher::disconnected);
     connect(mqtt, &MqttClient::acknowledged, this, &MqttPublisher::messageAcknowledged);
+    connect(mqtt, &MqttClient::messageReceived, replayServer, &ReplayServer::received);
     connect(journal, &Journal::appended, this, &MqttPublisher::rowAppended);
 }
 
@@ -53,6 +59,9 @@ void MqttPublisher::setSettings(const MqttSettings &settings)
     mqtt->stop(MqttTopics::statusTopic(current.prefix), offline);
     saveAcknowledged();
     current = settings;
+    replayServer->clear();
+    replayServer->setPrefix(current.prefix);
+    mqtt->setSubscriptions({ ReplayServer::requestTopic(current.prefix) });
     unacknowledged.clear();
     rowOfMessage.clear();
     if (!current.enabled) {
@@ -108,6 +117,7 @@ void MqttPublisher::connected()
 void MqttPublisher::disconnected(const QString &reason, int retryInSeconds)
 {
     // What was not acknowledged goes again, from the journal, next time.
+    replayServer->clear();
     unacknowledged.clear();
     rowOfMessage.clear();
     catchingUp = false;

@@ -13,11 +13,13 @@
 class Journal;
 class MqttClient;
 class QTimer;
+class ReplayServer;
 
 // Hands what the console sees to the broker. The journal is the outbox: the
 // id of the last row the broker has acknowledged is kept in the journal file,
 // and every (re)connection publishes the rows after it, in id order, before
 // going on live. States are retained and sent again on each connection.
+// The one message it accepts is a replay request (see ReplayServer).
 // Lives on the journal's thread; the network is the client's business.
 class MqttPublisher : public QObject
 {
@@ -42,6 +44,7 @@ public:
     QString statusDetail() const { return detail; }
     qint64 acknowledgedId() const { return acknowledged; }
     MqttClient *client() const { return mqtt; }
+    ReplayServer *replay() const { return replayServer; }
 
 signals:
     void statusChanged(const QString &text);
@@ -62,6 +65,7 @@ private:
     // A window may destroy its journal before the publisher.
     QPointer<Journal> journal;
     MqttClient *mqtt;
+    ReplayServer *replayServer;
     QTimer *saveTimer;
     MqttSettings current;
     QHash<QString, ControllerSnapshot> states;

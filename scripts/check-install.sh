@@ -13,7 +13,7 @@ fail() { echo "check-install: $*" >&2; exit 1; }
 
 DESTDIR=$root cmake --install "$build" --prefix /usr > /dev/null
 usr=$root/usr
-for program in TarvikEditor TarvikScada TarvikSim; do
+for program in TarvikEditor TarvikScada TarvikDispatch TarvikSim; do
     [ -x "$usr/bin/$program" ] || fail "bin/$program missing"
 done
 cmp -s images/Alarm.wav "$usr/share/tarvik/Alarm.wav" || fail "share/tarvik/Alarm.wav missing"
@@ -24,6 +24,7 @@ for picture in $(grep -o '](\([^)]*\.png\))' docs/guide.ru.md | tr -d '()]'); do
 done
 for size in 16 32 48 256; do
     [ -s "$usr/share/icons/hicolor/${size}x$size/apps/tarvik.png" ] || fail "${size}px icon missing"
+    [ -s "$usr/share/icons/hicolor/${size}x$size/apps/tarvik-dispatch.png" ] || fail "${size}px dispatcher icon missing"
 done
 
 desktop-file-validate "$usr"/share/applications/*.desktop || fail "invalid .desktop file"
@@ -32,6 +33,9 @@ for entry in tarvik-editor:TarvikEditor tarvik-scada:TarvikScada; do
     grep -q "^Exec=${entry##*:}\b" "$file" || fail "$file does not start ${entry##*:}"
     grep -q '^Icon=tarvik$' "$file" || fail "$file names another icon"
 done
+grep -q '^Exec=TarvikDispatch\b' "$usr/share/applications/tarvik-dispatch.desktop" \
+    && grep -q '^Icon=tarvik-dispatch$' "$usr/share/applications/tarvik-dispatch.desktop" \
+    || fail "tarvik-dispatch.desktop does not start TarvikDispatch with its icon"
 grep -q '^MimeType=application/x-tarvik-vlr;$' "$usr/share/applications/tarvik-editor.desktop" \
     || fail "the editor does not handle .vlr files"
 

@@ -6,14 +6,18 @@
 # gets a throw-away settings store preset to its port, so the user's own
 # settings are never touched. The simulators stop when both programs have
 # exited. Arguments go to TarvikEditor (e.g. a .vlr file).
-# BUILD_DIR selects the build directory (default: build); TARVIK_DEMO_EDITOR
-# and TARVIK_DEMO_CONSOLE run other programs in their places (tests, screenshots).
+# With a demo broker (TARVIK_MQTT, see demo-broker.sh) TarvikDispatch watches
+# the console's site through it, with its own throw-away settings and journal.
+# BUILD_DIR selects the build directory (default: build); TARVIK_DEMO_EDITOR,
+# TARVIK_DEMO_CONSOLE and TARVIK_DEMO_DISPATCH run other programs in their places
+# (tests, screenshots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath -m "${BUILD_DIR:-build}")
 sim=$build/sim/TarvikSim
 editor=${TARVIK_DEMO_EDITOR:-$build/editor/TarvikEditor}
 console=$(realpath -m "${TARVIK_DEMO_CONSOLE:-$build/console/TarvikScada}")
+dispatch=$(realpath -m "${TARVIK_DEMO_DISPATCH:-$build/dispatch/TarvikDispatch}")
 for program in "$sim" "$editor"; do
     [ -x "$program" ] || { echo "demo: $program is not built" >&2; exit 1; }
 done
@@ -88,6 +92,10 @@ if [ -x "$console" ]; then
     # The console finds Alarm.wav beside itself, whatever the working directory.
     # Its journal lives in the throw-away folder too.
     XDG_CONFIG_HOME="$work/console-settings" TARVIK_JOURNAL="$work/journal.sqlite" "$console" &
+    pids+=($!)
+fi
+if [ -x "$dispatch" ] && [ -n "${TARVIK_MQTT:-}" ]; then
+    XDG_CONFIG_HOME="$work/dispatch-settings" TARVIK_DISPATCH_JOURNAL="$work/dispatch.sqlite" "$dispatch" &
     pids+=($!)
 fi
 status=0

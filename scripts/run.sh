@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the programs and starts them against the simulator (tests and
 # benchmarks are left to scripts/test.sh), the console publishing to a
-# private MQTT broker when mosquitto is installed.
+# private MQTT broker when mosquitto is installed, and the dispatcher watching it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -11,8 +11,9 @@ if command -v ccache > /dev/null; then # as in test.sh: objects shared between c
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
-cmake --build build -j"$(nproc)" --target TarvikEditor TarvikScada TarvikSim tarvik-vlr
-# A private MQTT broker for the console to publish to, when mosquitto is installed.
+cmake --build build -j"$(nproc)" --target TarvikEditor TarvikScada TarvikDispatch TarvikSim tarvik-vlr
+# A private MQTT broker for the console to publish to and the dispatcher to
+# watch, when mosquitto is installed.
 source ./scripts/demo-broker.sh
 trap demo_broker_stop EXIT
 demo_broker_start

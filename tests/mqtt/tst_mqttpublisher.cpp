@@ -2,11 +2,13 @@
 // journal as the outbox across broker restarts and a killed console, refused
 // logins and certificates, retained state, TLS.
 #include "journal.h"
+#include "journalquery.h"
 #include "mqttclient.h"
 #include "mqttfailure.h"
 #include "mqttpublisher.h"
 #include "mqttsettings.h"
 #include "mqtttopics.h"
+#include "replayserver.h"
 #include "testbroker.h"
 #include "testfiles.h"
 
@@ -67,6 +69,13 @@ QVector<qint64> firstArrivals(const TestSubscriber &subscriber)
     return ids;
 }
 
+// The row as the live path publishes it.
+QByteArray eventRowPayload(const Journal &journal, qint64 id)
+{
+    const QVector<JournalRecord> rows = JournalQuery(journal.connectionName(), {}).newer(id - 1, 1);
+    return rows.isEmpty() ? QByteArray() : MqttTopics::journalPayload(rows.first());
+}
+
 ControllerSnapshot stateWith(quint32 vpk, ControllerSnapshot::Lamp fire)
 {
     ControllerSnapshot state;
@@ -115,6 +124,7 @@ private slots:
     void retainedStateFollowsLampChange();
     void brokerRestartLosesNoRow();
     void killedConsoleLeavesWillAndSendsBacklog();
+    void replayServesRowsAndTellsWhatIsGone();
     void wrongPasswordIsReportedWithoutBlocking();
     void certificateOfAnotherAuthorityIsRefused();
     void tlsRoundTrip();
@@ -355,6 +365,80 @@ void TestMqttPublisher::killedConsoleLeavesWillAndSendsBacklog()
     QCOMPARE(subscriber.messagesOn(statusTopic).last().payload, QByteArray("online"));
     QVERIFY(QTest::qWaitFor([&] { return publisher.statusText() == "MQTT: подключено"; }, 5000));
     QVERIFY2(statuses.contains("MQTT: передано 0 из 10"), qPrintable(statuses.join(" | ")));
+}
+
+namespace {
+int refusalWarnings = 0;
+void countRefusals(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtWarningMsg && qstrcmp(context.category, "tarvik.mqtt") == 0)
+        ++refusalWarnings;
+    else
+        fprintf(stderr, "%s\n", qPrintable(text));
+}
+} // namespace
+
+// The site's one inbound message: rows again on the journal topic, a result
+// naming the rows the journal no longer has, malformed requests ignored.
+void TestMqttPublisher::replayServesRowsAndTellsWhatIsGone()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    {
+        Journal journal;
+        QVERIFY(journal.open(journalPath()));
+        for (int i = 0; i < 30; ++i)
+            journal.append(eventRow(i));
+    }
+    Journal journal;
+    journal.setRowLimit(20); // rows 1..10 are trimmed away
+    QVERIFY(journal.open(journalPath()));
+    MqttPublisher publisher(&journal);
+    publisher.setSettings(settingsFor(broker.port()));
+
+    MqttClient requester; // subscriptions of our own client, as a dispatcher has them
+    QVector<QPair<QString, QByteArray>> got;
+    connect(&requester, &MqttClient::messageReceived, this,
+            [&](const QString &topic, const QByteArray &payload) { got.append({ topic, payload }); });
+    requester.setSubscriptions({ journalTopic, ReplayServer::resultTopic(prefix) });
+    MqttSettings s = settingsFor(broker.port());
+    requester.start(s, QString(), QByteArray());
+    QVERIFY(QTest::qWaitFor([&] { return requester.isConnected() && publisher.client()->isConnected(); }, 10000));
+    QTest::qWait(200); // both subscriptions granted
+
+    refusalWarnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countRefusals);
+    const QString replay = ReplayServer::requestTopic(prefix);
+    for (const QByteArray &bad : { QByteArray("{\"from\":\"1\",\"to\":2}"), QByteArray("{\"from\":9,\"to\":3}"),
+                                  QByteArray("\xff\xfe"), QByteArray("{\"from\":1.5,\"to\":3}"),
+                                  QByteArray("{\"from\":1,\"to\":3,\"since\":\"yesterday\"}") })
+        requester.publish(replay, bad, 1, false);
+    requester.publish(replay, "{\"from\":5,\"to\":15}", 1, false);
+    const QString resultTopic = ReplayServer::resultTopic(prefix);
+    const bool answered = QTest::qWaitFor([&] {
+        return std::any_of(got.begin(), got.end(), [&](const auto &m) { return m.first == resultTopic; });
+    }, 10000);
+    qInstallMessageHandler(previous);
+    QVERIFY(answered);
+    QCOMPARE(publisher.replay()->refusedCount(), 5);
+    QCOMPARE(refusalWarnings, 1);
+
+    QVector<qint64> ids;
+    for (const auto &m : got) {
+        if (m.first == journalTopic)
+            ids << json(m.second).value("id").toVariant().toLongLong();
+    }
+    QCOMPARE(ids, (QVector<qint64>{ 11, 12, 13, 14, 15 }));
+    QCOMPARE(json(got.last().second), json("{\"from\":5,\"to\":15,\"oldest\":11}"));
+    QCOMPARE(json(eventRowPayload(journal, 12)), json(got.at(1).second)); // as the live row was
+
+    // A period: rows 25..30 arrived now, so a period in the past serves none of them.
+    got.clear();
+    requester.publish(replay, "{\"from\":25,\"to\":30,\"until\":\"2001-01-01T00:00:00\"}", 1, false);
+    QVERIFY(QTest::qWaitFor([&] { return !got.isEmpty(); }, 10000));
+    QCOMPARE(got.size(), 1);
+    QCOMPARE(json(got.first().second).value("to").toInt(), 30);
+    requester.stop();
 }
 
 void TestMqttPublisher::wrongPasswordIsReportedWithoutBlocking()
