@@ -119,7 +119,8 @@ void SiteService::portFailed(const QString &port, const QString &text)
     if (failedPorts.contains(port))
         return;
     failedPorts.insert(port);
-    qWarning().noquote() << tr("Порт %1: %2").arg(port, QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    // The first line says what is wrong; the service goes on trying.
+    qWarning().noquote() << tr("Порт %1: %2").arg(port, text.section(QLatin1Char('\n'), 0, 0));
 }
 
 void SiteService::reload()

@@ -3,8 +3,11 @@
 // SIGTERM, a changed list on SIGHUP, the watchdog, one instance per journal,
 // and a restart after a kill.
 
+#include "journal.h"
 #include "notifysocket.h"
+#include "settings.h"
 #include "simharness.h"
+#include "siteengine.h"
 #include "testbroker.h"
 #include "testfiles.h"
 
@@ -300,6 +303,60 @@ private slots:
         again.signal(SIGTERM);
         QVERIFY(again.process.waitForFinished(5000));
         QCOMPARE(again.process.exitCode(), 0);
+    }
+
+    // One master per port: whichever comes second is told the port is in
+    // use, and the first goes on polling.
+    void consoleAndServiceOnOnePort()
+    {
+        SimHarness first(1), second(1);
+        Journal journal;
+        QVERIFY(journal.open(folder.filePath("console.sqlite")));
+        SiteEngine console(&journal, Settings(), SiteEngine::LineFailurePolicy::EndPolling);
+        QStringList seen, failures;
+        connect(&console, &SiteEngine::eventSeen, this,
+                [&](int, bool current, const AlarmType &alarm) { if (current) seen << QString::number(alarm.code); });
+        connect(&console, &SiteEngine::singleLineFailed, this, [&](const QString &text) { failures << text; });
+        Settings link;
+        link.portName = first.devicePath();
+        console.startSingle(link);
+        first.addCurrentEvent(fault(1, 1));
+        QVERIFY(QTest::qWaitFor([&] { return seen.size() == 1; }, 10000));
+
+        Service late(writeConfig({{"Котельная", first.devicePath(), 1}}, "late.ini"));
+        QVERIFY2(QTest::qWaitFor([&] { return late.log().contains("занят другой программой"); }, 10000),
+                 qPrintable(late.log()));
+        QVERIFY(late.log().contains(first.devicePath()));
+        first.addCurrentEvent(fault(1, 2));
+        QVERIFY(QTest::qWaitFor([&] { return seen.size() == 2; }, 10000));
+        QVERIFY(failures.isEmpty());
+
+        Service early(writeConfig({{"Котельная", second.devicePath(), 1}}, "early.ini"));
+        QVERIFY(early.waitReady());
+        console.stop();
+        QTest::qWait(500); // parked, as after "Стоп" in the window
+        link.portName = second.devicePath();
+        console.startSingle(link);
+        QVERIFY(QTest::qWaitFor([&] { return !failures.isEmpty(); }, 10000));
+        QCOMPARE(failures.first(), QString("Порт %1 занят другой программой!\n Опрос завершен.").arg(second.devicePath()));
+        second.addCurrentEvent(fault(1, 3));
+        QVERIFY(QTest::qWaitFor([&] { return journalRows(early.process.arguments().last() + ".sqlite").filter("|event|current|").size() == 1; }, 10000));
+        QVERIFY(!early.log().contains("занят"));
+    }
+
+    // A bad file: one line per fault and exit 2, for --check and for the service.
+    void badConfigurationIsRefused()
+    {
+        const QString config = folder.filePath("bad.ini");
+        QVERIFY(writeFile(config, "[controllers]\nsize=2\n1\\name=А\n2\\name=А\n[mqtt]\nenabled=true\nport=0\n"));
+        for (const QStringList &arguments : {QStringList{"--check", "--config", config}, QStringList{"--config", config}}) {
+            QProcess run;
+            run.start(TARVIK_SITE_PROGRAM, arguments);
+            QVERIFY(run.waitForFinished(10000));
+            QCOMPARE(run.exitCode(), 2);
+            const QStringList lines = QString::fromUtf8(run.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+            QVERIFY2(lines.size() >= 2, qPrintable(lines.join('\n')));
+        }
     }
 };
 
