@@ -52,10 +52,10 @@ QString program(const QString &relative)
     return QCoreApplication::applicationDirPath() + QStringLiteral("/../") + relative;
 }
 
-// Field n (from 1) of /proc/<pid>/stat, after the command's parentheses.
-double cpuSecondsOf(qint64 pid)
+// User and system time from /proc/<pid>/stat, or of one thread with its task path.
+double cpuSecondsOf(qint64 pid, const QString &task = QString())
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile stat(task.isEmpty() ? QStringLiteral("/proc/%1/stat").arg(pid) : task + QStringLiteral("/stat"));
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray text = stat.readAll();
@@ -181,11 +181,15 @@ int main(int argc, char *argv[])
     const qint64 pid = service.processId();
     waitMs(5000); // every controller's lists read once, the broker connected
 
+    const QString mainTask = QStringLiteral("/proc/%1/task/%1").arg(pid);
     const double cpuBefore = cpuSecondsOf(pid);
+    const double mainBefore = cpuSecondsOf(pid, mainTask);
     QElapsedTimer idle;
     idle.start();
     waitMs(20000);
-    const double idlePercent = 100.0 * (cpuSecondsOf(pid) - cpuBefore) / (idle.elapsed() / 1000.0);
+    const double idleSeconds = idle.elapsed() / 1000.0;
+    const double idlePercent = 100.0 * (cpuSecondsOf(pid) - cpuBefore) / idleSeconds;
+    const double mainPercent = 100.0 * (cpuSecondsOf(pid, mainTask) - mainBefore) / idleSeconds;
     const long idleKb = residentKbOf(pid);
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
@@ -233,7 +237,8 @@ int main(int argc, char *argv[])
     out() << "tarvik-site, " << LineCount * PerLine << " controllers on " << LineCount << " lines, 9600 baud:\n"
           << "  resident memory: " << idleKb / 1024 << " MB idle, " << busyKb / 1024 << " MB after " << events
           << " events\n"
-          << "  CPU while idle: " << QString::number(idlePercent, 'f', 2) << " % of a core\n"
+          << "  CPU while idle: " << QString::number(idlePercent, 'f', 2) << " % of a core (main thread "
+          << QString::number(mainPercent, 'f', 2) << " %, the line workers the rest)\n"
           << "  event to journal row: median " << at(toRow, 0.5) << " ms, p95 " << at(toRow, 0.95) << " ms\n"
           << "  event to broker: median " << at(toBroker, 0.5) << " ms, p95 " << at(toBroker, 0.95) << " ms ("
           << missed << " of " << events << " missed)\n"

@@ -108,8 +108,9 @@ void SiteService::controllerLost(int, const QString &text)
     qWarning().noquote() << text;
 }
 
-void SiteService::controllerRestored(int, const QString &text)
+void SiteService::controllerRestored(int id, const QString &text)
 {
+    failedPorts.remove(engine->siteSession()->controllers().at(id).linkName());
     qInfo().noquote() << text;
 }
 
