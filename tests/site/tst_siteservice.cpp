@@ -136,11 +136,11 @@ class SiteServiceTest : public QObject
     QTemporaryDir folder;
     TestBroker broker;
 
-    QString writeConfig(const QVector<Controller> &controllers, const QString &name = "site.ini")
+    QString writeConfig(const QVector<Controller> &controllers, const QString &name = "site.ini", int brokerPort = 0)
     {
         const QString path = folder.filePath(name);
-        return writeFile(path, siteIni(controllers, broker.port(), folder.filePath(name + ".sqlite"))) ? path
-                                                                                                       : QString();
+        const QByteArray text = siteIni(controllers, brokerPort ? brokerPort : broker.port(), folder.filePath(name + ".sqlite"));
+        return writeFile(path, text) ? path : QString();
     }
 
 private slots:
@@ -201,7 +201,8 @@ private slots:
         QVERIFY(status.waitFor([&] { return !status.messages().isEmpty() && status.messages().last().payload == "offline"; }));
     }
 
-    // The readers of the controllers that stay go on: nothing doubled, nothing missed.
+    // The readers of the controllers that stay go on: nothing doubled, nothing
+    // missed; a new broker gets what happens from then on.
     void reloadAppliesAChangedList()
     {
         SimHarness line(QVector<int>{1, 2});
@@ -214,8 +215,12 @@ private slots:
         const QString journal = config + ".sqlite";
         QVERIFY(QTest::qWaitFor([&] { return journalRows(journal).filter("|event|").size() == 2; }, 10000));
 
+        TestBroker moved;
+        QVERIFY(moved.start());
+        TestSubscriber atMoved(moved.port(), "site/+/journal");
+        QVERIFY(atMoved.connect());
         QVERIFY(writeConfig({{"Котельная", line.devicePath(), 1}, {"Цех", line.devicePath(), 2},
-                             {"Склад", other.devicePath(), 3}}, "reload.ini") == config);
+                             {"Склад", other.devicePath(), 3}}, "reload.ini", moved.port()) == config);
         line.stateOf(2, [](ControllerState &s) { s.addCurrentEvent(fault(2)); });
         service.signal(SIGHUP);
         QVERIFY(QTest::qWaitFor([&] { return service.notes().count("READY=1") == 2; }, 10000));
@@ -229,6 +234,13 @@ private slots:
         for (const QString controller : {"Котельная", "Цех", "Склад"})
             QCOMPARE(rows.filter(controller + QString("|event|current|")).size(), 1);
         QCOMPARE(rows.filter("|polling-started|").size(), 2);
+        QVERIFY(atMoved.waitFor([&] {
+            for (const TestSubscriber::Message &message : atMoved.messages()) {
+                if (message.topic.contains("Склад") && message.payload.contains("\"event\""))
+                    return true;
+            }
+            return false;
+        }));
 
         // A bad file changes nothing: polling goes on as it was.
         QVERIFY(writeFile(config, "[controllers]\nsize=1\n1\\address=999\n"));
