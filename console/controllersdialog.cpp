@@ -1,15 +1,16 @@
 #include "controllersdialog.h"
 #include "ui_controllersdialog.h"
 
+#include "choicedelegate.h"
 #include "settingsdialog.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSerialPortInfo>
+#include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace {
 
@@ -20,6 +21,22 @@ const int baudRates[] = { 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 };
 // The name cell keeps a gateway row's response time-out, which has no column.
 constexpr int TimeoutRole = Qt::UserRole;
 
+QStringList numbers(int from, int to)
+{
+    QStringList texts;
+    for (int n = from; n <= to; ++n)
+        texts << QString::number(n);
+    return texts;
+}
+
+QStringList baudRateTexts()
+{
+    QStringList texts;
+    for (int rate : baudRates)
+        texts << QString::number(rate);
+    return texts;
+}
+
 } // namespace
 
 ControllersDialog::ControllersDialog(QWidget *parent)
@@ -28,6 +45,8 @@ ControllersDialog::ControllersDialog(QWidget *parent)
     ui->setupUi(this);
     ui->tableControllers->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     ui->tableControllers->verticalHeader()->setVisible(false);
+    setDelegates();
+    connect(ui->tableControllers, &QTableWidget::itemChanged, this, &ControllersDialog::cellChanged);
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &ControllersDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(ui->addButton, &QPushButton::clicked, this, &ControllersDialog::addRow);
@@ -136,6 +155,7 @@ void ControllersDialog::move(int by)
 void ControllersDialog::fill(const QVector<ControllerEntry> &entries, int selectRow)
 {
     QTableWidget *table = ui->tableControllers;
+    const QSignalBlocker quiet(table);
     table->clearContents();
     table->setRowCount(entries.size());
     for (int row = 0; row < entries.size(); ++row)
@@ -150,6 +170,22 @@ void ControllersDialog::fill(const QVector<ControllerEntry> &entries, int select
         table->selectRow(selectRow);
 }
 
+// Each cell holds its value; the drop-downs exist only while a cell is edited.
+void ControllersDialog::setDelegates()
+{
+    QTableWidget *table = ui->tableControllers;
+    table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
+                           | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    auto *port = new ChoiceDelegate(ports, true, table);
+    port->setEditorToolTip(tr("Последовательный порт из списка или шлюз Modbus TCP в виде "
+                              "«адрес:порт», например 192.168.1.10:502 или [fd00::5]:502"));
+    table->setItemDelegateForColumn(PortColumn, port);
+    table->setItemDelegateForColumn(SpeedColumn, new ChoiceDelegate(baudRateTexts(), false, table));
+    table->setItemDelegateForColumn(AddressColumn,
+                                    new ChoiceDelegate(numbers(ControllerList::MinAddress, ControllerList::MaxAddress),
+                                                       false, table));
+}
+
 void ControllersDialog::setRow(int row, const ControllerEntry &entry)
 {
     QTableWidget *table = ui->tableControllers;
@@ -157,71 +193,62 @@ void ControllersDialog::setRow(int row, const ControllerEntry &entry)
     if (entry.tcp)
         name->setData(TimeoutRole, entry.responseTimeoutMs);
     table->setItem(row, NameColumn, name);
+    table->setItem(row, PortColumn, new QTableWidgetItem(entry.linkName()));
+    const bool knownRate = std::find(std::begin(baudRates), std::end(baudRates), entry.baudRate) != std::end(baudRates);
+    table->setItem(row, SpeedColumn, new QTableWidgetItem(QString::number(knownRate ? entry.baudRate : 9600)));
+    const int address = qBound(ControllerList::MinAddress, entry.address, ControllerList::MaxAddress);
+    table->setItem(row, AddressColumn, new QTableWidgetItem(QString::number(address)));
+    auto *polled = new QTableWidgetItem;
+    polled->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    polled->setCheckState(entry.polled ? Qt::Checked : Qt::Unchecked);
+    table->setItem(row, PolledColumn, polled);
+    showKind(row);
+}
 
-    // Editable: a gateway is typed as host:port beside the listed ports.
-    auto *port = new QComboBox;
-    port->setEditable(true);
-    port->setInsertPolicy(QComboBox::NoInsert);
-    port->setToolTip(tr("Последовательный порт из списка или шлюз Modbus TCP в виде "
-                        "«адрес:порт», например 192.168.1.10:502 или [fd00::5]:502"));
-    port->addItems(ports);
-    const QString linkName = entry.linkName();
-    if (!linkName.isEmpty() && port->findText(linkName) < 0)
-        port->addItem(linkName); // kept, as the line may come back
-    port->setCurrentText(linkName);
-    // Wide enough for a typed gateway, which the editor's margins would cut.
-    int longest = 12;
-    for (int i = 0; i < port->count(); ++i)
-        longest = qMax(longest, port->itemText(i).size());
-    port->setMinimumContentsLength(longest + 1);
-    port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    table->setCellWidget(row, PortColumn, port);
+// A gateway sets its own line speed; the check box cell says in words
+// whether it is ticked, for a screen reader.
+void ControllersDialog::cellChanged(QTableWidgetItem *item)
+{
+    if (item->column() == PortColumn || item->column() == PolledColumn)
+        showKind(item->row());
+}
 
-    auto *speed = new QComboBox;
-    for (int rate : baudRates)
-        speed->addItem(QString::number(rate), rate);
-    const int speedIndex = speed->findData(entry.baudRate);
-    speed->setCurrentIndex(speedIndex < 0 ? speed->findData(9600) : speedIndex);
-    table->setCellWidget(row, SpeedColumn, speed);
-    // A gateway sets its own line speed.
-    const auto showKind = [this, speed](const QString &text) {
-        ControllerEntry probe;
-        ControllerList::setLinkText(probe, text, ports);
-        speed->setEnabled(!probe.tcp);
-        speed->setToolTip(probe.tcp ? tr("Скорость линии задаёт шлюз") : QString());
-    };
-    showKind(linkName);
-    connect(port, &QComboBox::currentTextChanged, speed, showKind);
-
-    auto *address = new QComboBox;
-    for (int a = ControllerList::MinAddress; a <= ControllerList::MaxAddress; ++a)
-        address->addItem(QString::number(a), a);
-    address->setCurrentIndex(qBound(0, entry.address - ControllerList::MinAddress, address->count() - 1));
-    table->setCellWidget(row, AddressColumn, address);
-
-    auto *polled = new QCheckBox;
-    polled->setChecked(entry.polled);
-    auto *cell = new QWidget;
-    auto *layout = new QHBoxLayout(cell);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setAlignment(Qt::AlignCenter);
-    layout->addWidget(polled);
-    table->setCellWidget(row, PolledColumn, cell);
+void ControllersDialog::showKind(int row)
+{
+    QTableWidget *table = ui->tableControllers;
+    QTableWidgetItem *port = table->item(row, PortColumn);
+    QTableWidgetItem *speed = table->item(row, SpeedColumn);
+    QTableWidgetItem *polled = table->item(row, PolledColumn);
+    if (!port || !speed || !polled)
+        return; // the row is still being filled
+    const QSignalBlocker quiet(table);
+    ControllerEntry probe;
+    ControllerList::setLinkText(probe, port->text(), ports);
+    const Qt::ItemFlags editable = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    speed->setFlags(probe.tcp ? Qt::ItemIsSelectable : editable);
+    // Accessibility tools do not report a disabled cell, so its description says why.
+    const QString why = probe.tcp ? tr("Скорость линии задаёт шлюз") : QString();
+    speed->setToolTip(why);
+    speed->setData(Qt::AccessibleDescriptionRole, why);
+    polled->setData(Qt::AccessibleTextRole, polled->checkState() == Qt::Checked ? tr("да") : tr("нет"));
 }
 
 ControllerEntry ControllersDialog::rowEntry(int row) const
 {
     const QTableWidget *table = ui->tableControllers;
+    const auto text = [table, row](int column) {
+        const QTableWidgetItem *item = table->item(row, column);
+        return item ? item->text() : QString();
+    };
     ControllerEntry entry;
+    entry.name = text(NameColumn).trimmed();
+    ControllerList::setLinkText(entry, text(PortColumn), ports);
     const QTableWidgetItem *name = table->item(row, NameColumn);
-    if (name)
-        entry.name = name->text().trimmed();
-    ControllerList::setLinkText(entry, static_cast<QComboBox *>(table->cellWidget(row, PortColumn))->currentText(),
-                                ports);
     if (entry.tcp && name && name->data(TimeoutRole).isValid())
         entry.responseTimeoutMs = name->data(TimeoutRole).toInt();
-    entry.baudRate = static_cast<QComboBox *>(table->cellWidget(row, SpeedColumn))->currentData().toInt();
-    entry.address = static_cast<QComboBox *>(table->cellWidget(row, AddressColumn))->currentData().toInt();
-    entry.polled = table->cellWidget(row, PolledColumn)->findChild<QCheckBox *>()->isChecked();
+    entry.baudRate = text(SpeedColumn).toInt();
+    entry.address = text(AddressColumn).toInt();
+    const QTableWidgetItem *polled = table->item(row, PolledColumn);
+    entry.polled = polled && polled->checkState() == Qt::Checked;
     return entry;
 }

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QStringList>
 
+class QTableWidgetItem;
+
 namespace Ui {
 class ControllersDialog;
 }
@@ -35,10 +37,13 @@ private slots:
     void removeRow();
     void moveUp();
     void moveDown();
+    void cellChanged(QTableWidgetItem *item);
 
 private:
     void fill(const QVector<ControllerEntry> &entries, int selectRow);
+    void setDelegates();
     void setRow(int row, const ControllerEntry &entry);
+    void showKind(int row);
     ControllerEntry rowEntry(int row) const;
     void move(int by);
 

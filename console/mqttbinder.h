@@ -1,10 +1,8 @@
 #ifndef MQTTBINDER_H
 #define MQTTBINDER_H
 
-#include "alarmtype.h"
 #include "controllersnapshot.h"
-#include "eventcatalogue.h"
-#include "lampstate.h"
+#include "mqttbinding.h"
 #include "mqttsettings.h"
 
 #include <QObject>
@@ -20,58 +18,44 @@ class SiteSession;
 class SiteStates;
 struct Settings;
 
-// Ties the console to publishing: keeps the controller's state (link, Vpk,
-// lamps, current events) from what the worker reports, or each site
-// controller's through SiteStates, hands them and the journal to the
-// publisher, and offers the "MQTT" action, its dialog and the status-bar
-// label. The window creates it and says when polling starts and stops.
+// The console's face of publishing: the "MQTT" action, its dialog, the
+// status-bar label and the password in the system key store, over the
+// binding that keeps and publishes the controllers' state.
 class MqttBinder : public QObject
 {
     Q_OBJECT
 
 public:
+    // Over the engine's binding, or a binding of its own named after the link.
+    MqttBinder(MqttBinding *binding, QWidget *window);
     MqttBinder(Journal *journal, SettingsDialog *linkSettings, QWidget *window);
 
-    void watch(MyThread *worker);
-    void singleStarted(const Settings &link);
-    void siteStarted(SiteSession *site);
-    void pollingStopped();
+    void watch(MyThread *worker) { binding->watch(worker); }
+    void singleStarted(const Settings &link) { binding->singleStarted(link); }
+    void siteStarted(SiteSession *site) { binding->siteStarted(site); }
+    void pollingStopped() { binding->pollingStopped(); }
 
     QAction *action() const { return openAction; }
     QLabel *statusLabel() const { return label; }
-    MqttPublisher *publisher() const { return mqtt; }
-    ControllerSnapshot state() const { return current; }
-    const SiteStates *siteStates() const { return sites; }
-
-    // The caption of each lamp as the panel shows it.
-    static QString lampCaption(LampState::Lamp lamp);
-    // The nine lamps, steady or blinking as the flags say.
-    static QVector<ControllerSnapshot::LampShown> lampsOf(const LampState &flags);
+    MqttBinding *publishing() const { return binding; }
+    MqttPublisher *publisher() const { return binding->publisher(); }
+    ControllerSnapshot state() const { return binding->state(); }
+    const SiteStates *siteStates() const { return binding->siteStates(); }
 
     void openDialog();
 
 private:
-    void nameController(const Settings &link);
-    void answeringChanged(bool answering);
-    void setLink(ControllerSnapshot::Link link);
-    void vpkRead(quint32 vpk);
-    void currentEvent(AlarmType alarm);
-    void currentCleared();
-    void publish();
+    void loadSettings();
     void apply(MqttSettings settings);
     void passwordLoaded(const QString &key, const QString &password);
     void showStatus(const QString &text);
     QString passwordNote() const;
 
     QWidget *window;
-    SettingsDialog *linkSettings;
-    MqttPublisher *mqtt;
+    MqttBinding *binding;
     PasswordStore *passwords;
-    SiteStates *sites;
     QAction *openAction;
     QLabel *label;
-    EventCatalogue catalogue;
-    ControllerSnapshot current;
     MqttSettings chosen; // with the password of this session
 };
 

@@ -1,6 +1,7 @@
 #include "linkworker.h"
 
 #include "modbuslink.h"
+#include "serialportlock.h"
 #include "tcpconnector.h"
 
 #include <QMutexLocker>
@@ -39,11 +40,12 @@ void switchModemLinesOff(modbus_t *context)
 
 } // namespace
 
-// Owns the context: closing puts the port's previous settings back.
+// Owns the context: closing puts the port's previous settings back, then
+// lets the port go to another program.
 struct LinkWorker::Connection
 {
-    Connection(modbus_t *context, ModbusLink::Transport transport)
-        : context(context), link(context, transport)
+    Connection(modbus_t *context, ModbusLink::Transport transport, std::unique_ptr<SerialPortLock> portLock)
+        : portLock(std::move(portLock)), context(context), link(context, transport)
     {
     }
     ~Connection()
@@ -54,6 +56,7 @@ struct LinkWorker::Connection
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
+    std::unique_ptr<SerialPortLock> portLock; // null over TCP
     modbus_t *context;
     ModbusLink link;
 };
@@ -185,7 +188,8 @@ bool LinkWorker::openLink()
         job = target;
     }
     QString failure = QString::fromUtf8(openFailedText());
-    modbus_t *context = job.isTcp() ? TcpConnector::connect(job, &failure) : openSerial(job);
+    auto portLock = job.isTcp() ? nullptr : std::make_unique<SerialPortLock>();
+    modbus_t *context = job.isTcp() ? TcpConnector::connect(job, &failure) : openSerial(job, *portLock, &failure);
     if (!context) {
         reportOpenFailure(failure);
         return false;
@@ -193,10 +197,10 @@ bool LinkWorker::openLink()
     ++contextsAlive;
     networkJob = job.isTcp();
     if (job.isTcp()) {
-        connection = std::make_unique<Connection>(context, ModbusLink::Tcp);
+        connection = std::make_unique<Connection>(context, ModbusLink::Tcp, nullptr);
     } else {
         switchModemLinesOff(context);
-        connection = std::make_unique<Connection>(context, ModbusLink::Rtu);
+        connection = std::make_unique<Connection>(context, ModbusLink::Rtu, std::move(portLock));
         connection->link.flush(); // nothing left from before may pass for an answer
         if (lineUnsettledSince)
             connection->link.setUnsettledSince(*lineUnsettledSince);
@@ -205,10 +209,16 @@ bool LinkWorker::openLink()
     return true;
 }
 
-// A connected RTU context, or null.
-modbus_t *LinkWorker::openSerial(const LinkTarget &job)
+// A connected RTU context holding the port to itself, or null with the
+// failure text set when another program has the port.
+modbus_t *LinkWorker::openSerial(const LinkTarget &job, SerialPortLock &lock, QString *failure)
 {
     const QByteArray path = job.portPath.toLocal8Bit();
+    if (lock.acquire(job.portPath) == SerialPortLock::Busy) {
+        qCDebug(tarvikLink, "%s is in use by another program", path.constData());
+        *failure = SerialPortLock::busyText(job.portPath);
+        return nullptr;
+    }
     // libmodbus refuses an empty path with a note on stderr; refuse it quietly.
     modbus_t *context = path.isEmpty() ? nullptr : modbus_new_rtu(path.constData(), job.baudRate, 'N', 8, 1);
     if (!context) {
@@ -220,6 +230,7 @@ modbus_t *LinkWorker::openSerial(const LinkTarget &job)
         modbus_free(context);
         return nullptr;
     }
+    lock.makeExclusive();
     return context;
 }
 

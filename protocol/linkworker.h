@@ -14,6 +14,7 @@
 #include <optional>
 
 class RegisterLink;
+class SerialPortLock;
 struct _modbus;
 typedef struct _modbus modbus_t;
 
@@ -90,7 +91,7 @@ private:
     LinkTarget target = LinkTarget::serial(QStringLiteral("\\\\.\\COM1"), 9600, 1);
 
     bool openLink();
-    modbus_t *openSerial(const LinkTarget &job);
+    modbus_t *openSerial(const LinkTarget &job, SerialPortLock &lock, QString *failure);
     void reportOpenFailure(const QString &text);
     void closeLink();
     void parkUntilWoken();

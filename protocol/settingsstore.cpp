@@ -24,7 +24,11 @@ QSettings openStore()
 
 SettingsStore::Choice SettingsStore::load()
 {
-    QSettings store = openStore();
+    return read(openStore());
+}
+
+SettingsStore::Choice SettingsStore::read(const QSettings &store)
+{
     Choice choice;
     choice.portName = store.value(portKey, 0).toString();
     choice.baudRate = store.value(baudKey, QStringLiteral("9600")).toString();

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+class QSettings;
+
 // The store both programs keep the link choice in: INI, user scope,
 // organisation "Tarvik", application "Options", each value the text of its
 // box. Plain Core code so that the simulator can preset a demo's store
@@ -36,6 +38,8 @@ public:
     // Absent keys read as "0" (no port), "9600", "1", a serial link, no host,
     // port "502" and "1000" ms.
     static Choice load();
+    // The same keys from another store, such as a service's configuration.
+    static Choice read(const QSettings &store);
     static bool save(const Choice &choice);
 
     // Writes the choice into the store a program finds when its per-user

@@ -94,6 +94,7 @@ private slots:
     void initTestCase();
     void listIsValidatedAndStored();
     void dialogRefusesAnAddressTwiceOnAPort();
+    void dialogCellsReadTheirValues();
     void siteThroughTheWindow();
     void tablesKeepTheNewestRowsPerController();
     void oneControllerSaysNoAnswerAtOnce();
@@ -144,20 +145,57 @@ void TestConsoleSite::dialogRefusesAnAddressTwiceOnAPort()
     child<QPushButton>(dialog, "addButton")->click(); // same line, next free address
     QCOMPARE(dialog.controllers().entries().last(), entry("Контроллер 2", "/dev/x", 2));
     auto *table = child<QTableWidget>(dialog, "tableControllers");
-    static_cast<QComboBox *>(table->cellWidget(1, 3))->setCurrentText("1");
+    QVERIFY(chooseInCell(table, 1, 3, "1"));
     dialog.show();
     child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
     QVERIFY(dialog.isVisible() && dialog.result() != QDialog::Accepted);
     QVERIFY(child<QLabel>(dialog, "labelProblem")->text().contains("Адрес 1 на порту /dev/x"));
 
     // Another line makes it right; moving it up keeps every field with its row.
-    static_cast<QComboBox *>(table->cellWidget(1, 1))->setCurrentText("/dev/y");
+    QVERIFY(chooseInCell(table, 1, 1, "/dev/y"));
     table->selectRow(1);
     child<QPushButton>(dialog, "upButton")->click();
     QCOMPARE(dialog.controllers().entries(),
              (QVector<ControllerEntry>{entry("Контроллер 2", "/dev/y", 1), entry("Первый", "/dev/x", 1)}));
     child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+// A screen reader reads each cell of "Контроллеры" from the table itself,
+// also after an edit; a gateway's speed is there, and says why it cannot be changed.
+void TestConsoleSite::dialogCellsReadTheirValues()
+{
+    qputenv("TARVIK_PORTS", "/dev/x");
+    ControllerEntry gateway = entry("Склад", QString(), 3, false);
+    gateway.tcp = true;
+    gateway.host = "127.0.0.1";
+    gateway.tcpPort = 1502;
+    ControllersDialog dialog;
+    dialog.setControllers(ControllerList({entry("Котельная", "/dev/x", 7), gateway}));
+    dialog.show();
+    auto *table = child<QTableWidget>(dialog, "tableControllers");
+    QAccessibleInterface *access = QAccessible::queryAccessibleInterface(table);
+    QVERIFY(access && access->tableInterface());
+    const auto cells = [&] {
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QStringList texts;
+            for (int column = 0; column < table->columnCount(); ++column) {
+                QAccessibleInterface *cell = access->tableInterface()->cellAt(row, column);
+                const QString why = cell->text(QAccessible::Description);
+                texts << cell->text(QAccessible::Name) + (why.isEmpty() ? "" : " (" + why + ")")
+                        + (cell->state().checkable ? (cell->state().checked ? "[x]" : "[ ]") : "");
+            }
+            rows << texts.join('|');
+        }
+        return rows;
+    };
+    QCOMPARE(cells(), (QStringList{"Котельная|/dev/x|9600|7|да[x]",
+                                   "Склад|127.0.0.1:1502|9600 (Скорость линии задаёт шлюз)|3|нет[ ]"}));
+    QVERIFY(chooseInCell(table, 1, 1, "/dev/x"));
+    QVERIFY(chooseInCell(table, 1, 2, "19200"));
+    table->item(1, 4)->setCheckState(Qt::Checked);
+    QCOMPARE(cells().last(), QString("Склад|/dev/x|19200|3|да[x]"));
 }
 
 void TestConsoleSite::siteThroughTheWindow()
@@ -196,12 +234,14 @@ void TestConsoleSite::siteThroughTheWindow()
                                   "Склад|event|current|Неисправность датчика, Адрес 6|5"}));
     QVERIFY(sound->calls.contains("play"));
 
-    // Lamps follow the selected controller.
+    // Lamps follow the selected controller, and "Пульт" names it.
     SitePanel *panel = window.sitePanelWidget();
     const auto lit = [&](const char *label) { return !child<QLabel>(window, label)->isHidden(); };
     QTRY_VERIFY(lit("label_Fire_red") && !lit("label_AlarmT_red")); // Котельная, selected first
+    QCOMPARE(child<QGroupBox>(window, "groupBox")->title(), QString("Пульт — Котельная"));
     panel->select(1);
     QTRY_VERIFY(!lit("label_Fire_red") && lit("label_AlarmT_red") && lit("label_Job_green"));
+    QCOMPARE(child<QGroupBox>(window, "groupBox")->title(), QString("Пульт — Цех"));
     panel->select(3); // not polled: dark
     QTRY_VERIFY(!lit("label_Job_green"));
     QVERIFY(panel->lineText(3).contains("не опрашивается"));

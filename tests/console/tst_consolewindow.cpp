@@ -14,6 +14,7 @@
 #include "mainwindow.h"
 #include "mediaalarmsound.h"
 #include "pdftext.h"
+#include "serialportlock.h"
 #include "shiftreportdialog.h"
 #include "simharness.h"
 #include "testfiles.h"
@@ -429,6 +430,18 @@ void TestConsoleWindow::openFailureReturnsToIdle()
     QCOMPARE(enabled(), QStringLiteral("001111"));
     QTRY_COMPARE(boxes.seen, QStringList(boxSeen(QMessageBox::Critical, "Ошибка открытия порта!\n Опрос завершен.")));
     QTRY_COMPARE(enabled(), QStringLiteral("110001"));
+
+    // Another program (the editor reading) has the port.
+    SimHarness sim;
+    SerialPortLock otherProgram;
+    QCOMPARE(otherProgram.acquire(sim.devicePath()), SerialPortLock::Locked);
+    setStoredPort(sim.devicePath(), {sim.devicePath()});
+    Console second;
+    second.action("actionEnablePoll")->trigger();
+    QTRY_COMPARE(boxes.seen.size(), 2);
+    QCOMPARE(boxes.seen.last(),
+             boxSeen(QMessageBox::Critical, QString("Порт %1 занят другой программой!\n Опрос завершен.").arg(sim.devicePath())));
+    QTRY_COMPARE(enabledActions(*second.window, {"actionEnablePoll", "actionDisablePoll"}), QStringLiteral("10"));
 }
 
 // Hidden in the tray, the window reports a line failure; dismissing the box must

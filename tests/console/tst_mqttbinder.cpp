@@ -4,6 +4,7 @@
 #include "journal.h"
 #include "mainwindow.h"
 #include "mqttbinder.h"
+#include "mqttbinding.h"
 #include "mqttdialog.h"
 #include "mqttpublisher.h"
 #include "mythread.h"
@@ -166,7 +167,7 @@ void TestMqttBinder::captionsAreThoseOfThePanel()
         panel << window.findChild<QLabel *>(name)->text();
     QStringList published;
     for (int lamp = 0; lamp < LampState::LampCount; ++lamp)
-        published << MqttBinder::lampCaption(LampState::Lamp(lamp));
+        published << MqttBinding::lampCaption(LampState::Lamp(lamp));
     QCOMPARE(published, panel);
 
     // Off by default: the action is there, the label says nothing.

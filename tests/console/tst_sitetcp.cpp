@@ -208,7 +208,7 @@ void TestSiteTcp::dialogTakesAGatewayRow()
     dialog.setControllers(ControllerList({gate}));
     QCOMPARE(dialog.controllers().entries(), QVector<ControllerEntry>{gate}); // the hidden time-out kept
     auto *table = child<QTableWidget>(dialog, "tableControllers");
-    QVERIFY(!table->cellWidget(0, 2)->isEnabled()); // no speed for a gateway
+    QVERIFY(!chooseInCell(table, 0, 2, "19200")); // no speed for a gateway
 
     // A new row starts behind the same gateway at the next unit.
     child<QPushButton>(dialog, "addButton")->click();
@@ -218,20 +218,19 @@ void TestSiteTcp::dialogTakesAGatewayRow()
     QCOMPARE(dialog.controllers().at(1), added);
 
     // The same unit twice is refused; a serial line typed instead is accepted.
-    static_cast<QComboBox *>(table->cellWidget(1, 3))->setCurrentText("1");
+    QVERIFY(chooseInCell(table, 1, 3, "1"));
     dialog.show();
     auto *ok = child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok);
     ok->click();
     QVERIFY(dialog.isVisible());
     QVERIFY(child<QLabel>(dialog, "labelProblem")->text().contains("на шлюзе 127.0.0.1:1502"));
-    auto *port = static_cast<QComboBox *>(table->cellWidget(1, 1));
-    port->setCurrentText("/dev/x");
-    QVERIFY(table->cellWidget(1, 2)->isEnabled());
+    QVERIFY(chooseInCell(table, 1, 1, "/dev/x"));
+    QVERIFY(chooseInCell(table, 1, 2, "19200"));
     QVERIFY(!dialog.controllers().at(1).tcp);
-    port->setEditText("[::1]:70000");
+    QVERIFY(chooseInCell(table, 1, 1, "[::1]:70000"));
     ok->click();
     QVERIFY(child<QLabel>(dialog, "labelProblem")->text().contains("от 1 до 65535"));
-    port->setEditText("[::1]:5020");
+    QVERIFY(chooseInCell(table, 1, 1, "[::1]:5020"));
     ok->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.controllers().at(1).linkName(), QString("[::1]:5020"));

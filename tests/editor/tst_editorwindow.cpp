@@ -4,6 +4,7 @@
 #include "finishingdialog.h"
 #include "mainwindow.h"
 #include "queueddialogs.h"
+#include "serialportlock.h"
 #include "simharness.h"
 #include "testfiles.h"
 #include "testimages.h"
@@ -14,6 +15,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -227,22 +229,32 @@ private slots:
         QCOMPARE(after(100), QString("not from a transfer"));
     }
 
-    // A port that cannot be opened, or a gateway whose name does not resolve.
+    // A port that cannot be opened, one another program holds (the console
+    // polling it), or a gateway whose name does not resolve.
     void failedOpenShowsMessageAndReenables_data()
     {
-        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("text");
-        QTest::newRow("serial") << false << "Ошибка открытия порта!\n Опрос завершен.";
-        QTest::newRow("unknown gateway") << true
+        QTest::newRow("serial") << "missing" << "Ошибка открытия порта!\n Опрос завершен.";
+        QTest::newRow("port in use") << "held" << "Порт %1 занят другой программой!\n Опрос завершен.";
+        QTest::newRow("unknown gateway") << "tcp"
             << "Ошибка соединения с tarvik-test.invalid:502: адрес не найден!\n Опрос завершен.";
     }
 
     void failedOpenShowsMessageAndReenables()
     {
-        QFETCH(bool, tcp);
+        QFETCH(QString, link);
         QFETCH(QString, text);
+        std::unique_ptr<SimHarness> sim;
+        SerialPortLock otherProgram;
         useStoredPort(MissingPort);
-        if (tcp)
+        if (link == "held") {
+            sim = std::make_unique<SimHarness>();
+            QCOMPARE(otherProgram.acquire(sim->devicePath()), SerialPortLock::Locked);
+            useStoredPort(sim->devicePath());
+            text = text.arg(sim->devicePath());
+        }
+        if (link == "tcp")
             setStoredGateway(502, "tarvik-test.invalid");
         MainWindow window;
         auto *progress = child<QProgressBar>(window, "progressBar");

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -145,6 +146,48 @@ private slots:
         QCOMPARE(LinkWorker::liveContexts(), 0);
         QVERIFY(tcgetattr(probe, &after) == 0 && after.c_cflag == before.c_cflag && after.c_iflag == before.c_iflag);
         ::close(probe);
+    }
+
+    // Two masters on one port: the second is refused with the port named,
+    // without touching the line, and the first keeps polling; once the first
+    // parks the port is free again. TIOCEXCL is checked directly, as root
+    // opens past it.
+    void aSerialPortHasOneMasterAtATime()
+    {
+        SimHarness sim(1);
+        TestWorker first, second;
+        startParked(first, sim);
+        startParked(second, sim);
+        QSignalSpy refusals(&second, &LinkWorker::Signal);
+        std::atomic<bool> keepPolling{true};
+        std::atomic<int> answers{0};
+        first.job = [&](RegisterLink &link) {
+            while (keepPolling)
+                answers += readText(link, 10) != "failed";
+        };
+        first.resume();
+        QTRY_VERIFY(answers > 0);
+        const int probe = ::open(QFile::encodeName(sim.devicePath()).constData(), O_RDWR | O_NOCTTY);
+        int exclusive = 0;
+        QVERIFY(probe >= 0 && ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
+
+        second.resume();
+        QTRY_COMPARE(refusals.count(), 1);
+        QCOMPARE(refusals.at(0).at(0).toString(),
+                 QString::fromUtf8("Порт %1 занят другой программой!\n Опрос завершен.").arg(sim.devicePath()));
+        QTRY_VERIFY(second.isParked());
+        QCOMPARE(second.jobsRun.load(), 0);
+        const int before = answers;
+        QTRY_VERIFY(answers >= before + 3);
+
+        keepPolling = false;
+        QTRY_VERIFY(first.isParked());
+        QVERIFY(ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+        ::close(probe);
+        second.job = [&](RegisterLink &link) { second.outcomes << readText(link, 10); };
+        runOnce(second, 1);
+        QCOMPARE(refusals.count(), 1);
+        QCOMPARE(second.outcomes, QStringList(QString::number(sim.holding(10), 16)));
     }
 
     // The answer to a timed-out request comes late; it is never read as the answer to

@@ -2,6 +2,9 @@
 #define TESTWIDGETS_H
 
 #include <QAbstractButton>
+#include <QAbstractItemDelegate>
+#include <QComboBox>
+#include <QTableWidget>
 #include <QAction>
 #include <QApplication>
 #include <QByteArray>
@@ -24,6 +27,32 @@ T *child(const QObject &parent, const QString &name = QString())
     if (!found)
         qFatal("no child %s", qPrintable(name));
     return found;
+}
+
+// Picks (or types, in an editable one) a text in a table cell's drop-down as
+// a user does: the cell's delegate opens its editor, the choice is committed
+// and the editor closed. False when the cell cannot be edited so.
+inline bool chooseInCell(QTableWidget *table, int row, int column, const QString &text)
+{
+    QTableWidgetItem *item = table->item(row, column);
+    if (!item || !(item->flags() & Qt::ItemIsEditable) || !(item->flags() & Qt::ItemIsEnabled))
+        return false;
+    table->setCurrentItem(item);
+    table->editItem(item);
+    auto *box = qobject_cast<QComboBox *>(table->indexWidget(table->model()->index(row, column)));
+    if (!box)
+        return false;
+    if (box->isEditable()) {
+        box->setEditText(text);
+    } else {
+        if (box->findText(text) < 0)
+            return false;
+        box->setCurrentIndex(box->findText(text));
+    }
+    QAbstractItemDelegate *delegate = table->itemDelegateForColumn(column);
+    emit delegate->commitData(box);
+    emit delegate->closeEditor(box);
+    return true;
 }
 
 // "1" or "0" for each named action, in order: which commands a window offers.

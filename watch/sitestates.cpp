@@ -2,7 +2,7 @@
 
 #include "journalrecord.h"
 #include "lampstate.h"
-#include "mqttbinder.h"
+#include "mqttbinding.h"
 #include "mqttpublisher.h"
 #include "mqtttopics.h"
 #include "sitesession.h"
@@ -39,7 +39,7 @@ void SiteStates::follow(SiteSession *session)
         ControllerSnapshot &snapshot = snapshots[id];
         snapshot.key = MqttTopics::controllerKey(entry.name, entry.portName, entry.address);
         snapshot.name = entry.name;
-        snapshot.lamps = MqttBinder::lampsOf(LampState());
+        snapshot.lamps = MqttBinding::lampsOf(LampState());
     }
     connect(session, &SiteSession::statusChanged, this, &SiteStates::updateLink);
     connect(session, &SiteSession::vpkChanged, this, &SiteStates::updateVpk);
@@ -87,7 +87,7 @@ void SiteStates::updateVpk(int id)
         return;
     ControllerSnapshot &snapshot = snapshots[id];
     snapshot.vpk = site->vpk(id);
-    snapshot.lamps = MqttBinder::lampsOf(LampState::fromVpk(snapshot.vpk));
+    snapshot.lamps = MqttBinding::lampsOf(LampState::fromVpk(snapshot.vpk));
     publish(id);
 }
 

@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 
+#include <utility>
+
 constexpr int SiteWorker::RetryIntervalMs;
 
 namespace {
@@ -34,10 +36,31 @@ public:
     QElapsedTimer sinceLost;
 
 private:
-    void currentEventRead(const AlarmType &alarm) override { emit worker.eventRead(station.id, true, alarm); }
-    void currentListCleared() override { emit worker.listCleared(station.id, true); }
-    void allEventRead(const AlarmType &alarm) override { emit worker.eventRead(station.id, false, alarm); }
-    void allListCleared() override { emit worker.listCleared(station.id, false); }
+    // An empty list is read in every cycle: said once until an event comes,
+    // which spares the window's thread a wake-up per controller and cycle.
+    void currentEventRead(const AlarmType &alarm) override
+    {
+        currentSaidEmpty = false;
+        emit worker.eventRead(station.id, true, alarm);
+    }
+    void currentListCleared() override
+    {
+        if (!std::exchange(currentSaidEmpty, true))
+            emit worker.listCleared(station.id, true);
+    }
+    void allEventRead(const AlarmType &alarm) override
+    {
+        allSaidEmpty = false;
+        emit worker.eventRead(station.id, false, alarm);
+    }
+    void allListCleared() override
+    {
+        if (!std::exchange(allSaidEmpty, true))
+            emit worker.listCleared(station.id, false);
+    }
+
+    bool currentSaidEmpty = false;
+    bool allSaidEmpty = false;
     void vpkRead(quint32 vpk) override { emit worker.vpkRead(station.id, vpk); }
     void lineFailed() override { failedNow = true; }
 };
@@ -55,6 +78,23 @@ SiteWorker::SiteWorker(const QVector<Station> &stations, QObject *parent)
 SiteWorker::~SiteWorker()
 {
     stopAndWait();
+}
+
+QHash<int, Poller::Memory> SiteWorker::memories() const
+{
+    QHash<int, Poller::Memory> result;
+    for (const auto &unit : units)
+        result.insert(unit->station.slave, unit->poller.memory());
+    return result;
+}
+
+void SiteWorker::resumeFrom(const QHash<int, Poller::Memory> &memories)
+{
+    for (const auto &unit : units) {
+        const auto found = memories.find(unit->station.slave);
+        if (found != memories.end())
+            unit->poller.resumeFrom(*found);
+    }
 }
 
 QVector<int> SiteWorker::ids() const
@@ -94,6 +134,9 @@ void SiteWorker::runJob(RegisterLink &link)
         unit->lost = false;
     }
     while (!halted) {
+        ++steps;
+        while (hangs && !isStopRequested())
+            msleep(10);
         for (const auto &unit : units) {
             if (halted)
                 break;
@@ -112,6 +155,7 @@ void SiteWorker::pollUnit(Unit &unit, WatchedLink &link)
     link.setSlave(unit.station.slave);
     unit.failedNow = false;
     const auto afterStep = [&] {
+        ++steps;
         if (link.lastAnswered() != unit.answering) {
             unit.answering = link.lastAnswered();
             emit answeringChanged(unit.station.id, unit.answering);
@@ -165,6 +209,7 @@ void SiteWorker::onPark()
 
 void SiteWorker::onOpenFailed()
 {
+    ++steps; // tried again from the session every 10 s: not stuck
     halted = true;
 }
 

@@ -53,29 +53,30 @@ QVector<QVector<int>> ControllerList::polledLines() const
     return lines;
 }
 
-QString ControllerList::problem() const
+QStringList ControllerList::problems() const
 {
     if (list.isEmpty())
-        return tr("Список контроллеров пуст.");
+        return {tr("Список контроллеров пуст.")};
+    QStringList found;
     for (int i = 0; i < list.size(); ++i) {
         const ControllerEntry &a = list.at(i);
         if (a.name.trimmed().isEmpty())
-            return tr("У контроллера в строке %1 нет названия.").arg(i + 1);
+            found << tr("У контроллера в строке %1 нет названия.").arg(i + 1);
         if (a.address < MinAddress || a.address > MaxAddress)
-            return tr("Адрес контроллера «%1» вне пределов 1–247.").arg(a.name);
+            found << tr("Адрес контроллера «%1» вне пределов 1–247.").arg(a.name);
         const QString linkText = linkProblem(a);
         if (!linkText.isEmpty())
-            return linkText;
+            found << linkText;
         for (int j = 0; j < i; ++j) {
             const ControllerEntry &b = list.at(j);
-            if (a.name.trimmed() == b.name.trimmed())
-                return tr("Название «%1» дано двум контроллерам.").arg(a.name.trimmed());
+            if (!a.name.trimmed().isEmpty() && a.name.trimmed() == b.name.trimmed())
+                found << tr("Название «%1» дано двум контроллерам.").arg(a.name.trimmed());
             const QString clash = clashProblem(a, b);
             if (!clash.isEmpty())
-                return clash;
+                found << clash;
         }
     }
-    return QString();
+    return found;
 }
 
 QString ControllerList::linkProblem(const ControllerEntry &entry)
@@ -205,8 +206,13 @@ ControllerEntry readLink(const QSettings &store)
 
 ControllerList ControllerList::load()
 {
-    const ControllerEntry first = entryOf(SettingsStore::load());
     QSettings store = consoleStore();
+    return read(SettingsStore::load(), store);
+}
+
+ControllerList ControllerList::read(const SettingsStore::Choice &firstChoice, QSettings &store)
+{
+    const ControllerEntry first = entryOf(firstChoice);
     const int count = store.beginReadArray(groupKey);
     QVector<ControllerEntry> entries;
     for (int i = 0; i < qMax(1, count); ++i) {

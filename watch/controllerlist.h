@@ -2,9 +2,12 @@
 #define CONTROLLERLIST_H
 
 #include "controllerentry.h"
+#include "settingsstore.h"
 
 #include <QStringList>
 #include <QVector>
+
+class QSettings;
 
 // The console's controllers. The first one is the link the settings dialog
 // edits (the store both programs share); the others live in the console's
@@ -31,7 +34,9 @@ public:
     QVector<QVector<int>> polledLines() const;
 
     // Empty when the list can be polled; otherwise what is wrong, for the user.
-    QString problem() const;
+    QString problem() const { return problems().value(0); }
+    // Everything that is wrong, one text each, in list order.
+    QStringList problems() const;
 
     static QString defaultName(int number); // "Контроллер N", counted from 1
 
@@ -43,6 +48,9 @@ public:
     // The first entry's link comes from the shared store, its name and the
     // rest from the console's store.
     static ControllerList load();
+    // The same from other stores: the first entry's link as the settings
+    // dialog keeps it, the list as the console's store does.
+    static ControllerList read(const SettingsStore::Choice &first, QSettings &listStore);
     bool save() const;
 
 private:
