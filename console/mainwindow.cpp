@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "acknowledgementpanel.h"
+#include "alarmsound.h"
 #include "controllersdialog.h"
 #include "controllerlist.h"
 #include "eventtablemenu.h"
@@ -9,9 +10,11 @@
 #include "helpwindow.h"
 #include "journal.h"
 #include "journalview.h"
+#include "lamppanel.h"
 #include "mediaalarmsound.h"
 #include "mqttbinder.h"
 #include "mythread.h"
+#include "siteengine.h"
 #include "settingsdialog.h"
 #include "shortcuttips.h"
 #include "sitepanel.h"
@@ -22,7 +25,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -66,13 +68,17 @@ MainWindow::MainWindow(QWidget *parent)
     connect(timer, &QTimer::timeout, this, &MainWindow::Timer);
     timer->start(500);
 
-    createWorker();
-
-    collectLamps();
-    pendingLamps.clear();
-    shownLamps.clear();
-    blinkPhase = false;
-    drawLamps();
+    lampPanel = std::make_unique<LampPanel>(std::array<LampPanel::Lamp, LampState::LampCount>{ {
+        { ui->label_Job_grey, ui->label_Job_green },
+        { ui->label_ThresCO_grey, ui->label_ThresCO_red },
+        { ui->label_Fault_grey, ui->label_Fault_yellow },
+        { ui->label_Fire_grey, ui->label_Fire_red },
+        { ui->label_ThresCH_grey, ui->label_ThresCH_red },
+        { ui->label_AlarmP_grey, ui->label_AlarmP_red },
+        { ui->label_Breaking_grey, ui->label_Breaking_red },
+        { ui->label_ValveClose_grey, ui->label_ValveClose_red },
+        { ui->label_AlarmT_grey, ui->label_AlarmT_red },
+    } });
 
     setPollingActions(false);
 
@@ -87,16 +93,15 @@ MainWindow::MainWindow(QWidget *parent)
     ShortcutTips::install(ui->mainToolBar);
     (new WindowState(this, QStringLiteral("console"), ui->tabSelect))->restore();
 
-    // However the application ends, the worker is stopped before the window
-    // and its thread object go away.
+    // However the application ends, the workers are stopped before the window
+    // and their thread objects go away.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::stopWorker);
 }
 
 MainWindow::~MainWindow()
 {
     stopWorker();
-    delete site;
-    delete worker;
+    delete watch;
     delete ui;
 }
 
@@ -116,7 +121,12 @@ void MainWindow::setTrayAvailableCheck(std::function<bool()> check)
 
 bool MainWindow::isWorkerRunning() const
 {
-    return (worker && worker->isRunning()) || (site && site->isRunning());
+    return watch && watch->isRunning();
+}
+
+SiteSession *MainWindow::siteSession() const
+{
+    return watch ? watch->siteSession() : nullptr;
 }
 
 // The panel's captions and the tables' columns take what the desktop's font
@@ -167,25 +177,6 @@ void MainWindow::createTray()
     trayIcon->show();
 }
 
-void MainWindow::createWorker()
-{
-    worker = new MyThread;
-    connect(worker, &MyThread::Signal, this, &MainWindow::Message);
-    qRegisterMetaType<AlarmType>("AlarmType");
-    connect(worker, &MyThread::SignalAlarmAll, this, &MainWindow::TableAlarmAllSet);
-    connect(worker, &MyThread::SignalAlarmAllClear, this, &MainWindow::TableAlarmAllClear);
-    connect(worker, &MyThread::SignalAlarmCurrent, this, &MainWindow::TableAlarmCurrentSet);
-    connect(worker, &MyThread::SignalAlarmCurrentClear, this,
-            &MainWindow::TableAlarmCurrentClear);
-    connect(worker, &MyThread::SignalVpk, this, &MainWindow::VpkSet);
-    connect(worker, &MyThread::answeringChanged, this, [this](bool answering) {
-        singleAnswering = answering;
-        showNoAnswer();
-    });
-    connect(worker, &QThread::finished, this, &MainWindow::quitWhenWorkersEnded);
-    worker->start(QThread::InheritPriority);
-}
-
 // Before anything can be journaled: the worker is parked until polling starts.
 void MainWindow::createJournal()
 {
@@ -196,6 +187,7 @@ void MainWindow::createJournal()
         // After the window is up, so the box comes in front of it.
         QTimer::singleShot(0, this, [this, text = journal->problem()] { warnAboutJournal(text); });
     }
+    createEngine();
     journalView = new JournalView(this);
     if (usable)
         journalView->setJournal(journal);
@@ -203,21 +195,37 @@ void MainWindow::createJournal()
     new EventTableMenu(ui->tableAlarmCurrent);
     new EventTableMenu(ui->tableAlarmAll);
     acknowledgements = new AcknowledgementPanel(this, ui->tableAlarmCurrent, journal);
-    acknowledgements->setLampSource([this] { return pendingLamps; }, [this] {
-        const int id = sitePanel->selectedId();
-        return sitePolling && id >= 0 && id < site->controllers().size() ? site->name(id) : QString();
+    acknowledgements->setLampSource([this] { return lampPanel->pending(); }, [this] {
+        return watch->isSitePolling() ? watch->controllerName(sitePanel->selectedId()) : QString();
     });
     connect(acknowledgements, &AcknowledgementPanel::allAcknowledged, this, [this] {
-        if (!sitePolling || site->lostIds().isEmpty())
+        if (!watch->isSitePolling() || watch->siteSession()->lostIds().isEmpty())
             alarmSound->stop(); // a lost controller goes on sounding
     });
+}
+
+// The single worker is parked until polling starts.
+void MainWindow::createEngine()
+{
+    watch = new SiteEngine(journal, settingsDialog->settings(), SiteEngine::LineFailurePolicy::EndPolling);
+    MyThread *worker = watch->singleWorker();
+    connect(worker, &MyThread::SignalVpk, this, &MainWindow::VpkSet);
+    connect(worker, &MyThread::answeringChanged, this, [this](bool answering) {
+        singleAnswering = answering;
+        showNoAnswer();
+    });
+    connect(watch, &SiteEngine::singleLineFailed, this, &MainWindow::Message);
+    connect(watch, &SiteEngine::eventSeen, this, &MainWindow::eventSeen);
+    connect(watch, &SiteEngine::listCleared, this, &MainWindow::listCleared);
+    connect(watch, &SiteEngine::controllerLost, this, [this](int, const QString &text) { siteLost(text); });
+    connect(watch, &SiteEngine::controllerRestored, this, &MainWindow::stopAlarmWhenSettled);
+    connect(watch, &SiteEngine::workersFinished, this, &MainWindow::quitWhenWorkersEnded);
 }
 
 // Off unless the user turned it on; it never waits on the network.
 void MainWindow::createPublishing()
 {
-    mqttBinder = new MqttBinder(journal, settingsDialog, this);
-    mqttBinder->watch(worker);
+    mqttBinder = new MqttBinder(watch->publishing(), this);
     // With the link commands, before the guard's (nullptr: at the end).
     QAction *firstSeparator = nullptr;
     for (QAction *action : ui->mainToolBar->actions()) {
@@ -249,60 +257,6 @@ void MainWindow::warnAboutJournal(const QString &text)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
-}
-
-qint64 MainWindow::journalEvent(const QString &list, const AlarmType &alarm, int controller,
-                                JournalRecord *written)
-{
-    JournalRecord record = JournalRecord::event(list, alarm, catalogue.eventText(alarm.source, alarm.code));
-    const qint64 id = writeToJournal(record, controller);
-    if (written)
-        *written = record;
-    return id;
-}
-
-void MainWindow::journalNote(const QString &kind, const QString &list, const QString &name,
-                             int controller)
-{
-    JournalRecord record = JournalRecord::note(kind, list, name);
-    writeToJournal(record, controller);
-}
-
-// A site's record names its controller; a single controller's stays unnamed.
-qint64 MainWindow::writeToJournal(JournalRecord &record, int controller)
-{
-    if (site && controller >= 0) {
-        const ControllerEntry &entry = site->controllers().at(controller);
-        record.port = entry.linkName();
-        record.slave = entry.address;
-        record.controller = entry.name;
-    } else {
-        record.port = pollPort;
-        record.slave = pollSlave;
-    }
-    return journal->append(record);
-}
-
-void MainWindow::collectLamps()
-{
-    lamps[LampState::JobLamp] = { ui->label_Job_grey, ui->label_Job_green };
-    lamps[LampState::ThresCoLamp] = { ui->label_ThresCO_grey, ui->label_ThresCO_red };
-    lamps[LampState::FaultLamp] = { ui->label_Fault_grey, ui->label_Fault_yellow };
-    lamps[LampState::FireLamp] = { ui->label_Fire_grey, ui->label_Fire_red };
-    lamps[LampState::ThresChLamp] = { ui->label_ThresCH_grey, ui->label_ThresCH_red };
-    lamps[LampState::AlarmPLamp] = { ui->label_AlarmP_grey, ui->label_AlarmP_red };
-    lamps[LampState::BreakingLamp] = { ui->label_Breaking_grey, ui->label_Breaking_red };
-    lamps[LampState::ValveCloseLamp] = { ui->label_ValveClose_grey, ui->label_ValveClose_red };
-    lamps[LampState::AlarmTLamp] = { ui->label_AlarmT_grey, ui->label_AlarmT_red };
-}
-
-void MainWindow::drawLamps()
-{
-    for (int i = 0; i < LampState::LampCount; ++i) {
-        const bool lit = shownLamps.isLit(LampState::Lamp(i), blinkPhase);
-        lamps[i].lit->setVisible(lit);
-        lamps[i].grey->setVisible(!lit);
-    }
 }
 
 void MainWindow::setPollingActions(bool polling)
@@ -366,9 +320,7 @@ void MainWindow::trayIconActivated(QSystemTrayIcon::ActivationReason reason)
 
 void MainWindow::Timer()
 {
-    blinkPhase = !blinkPhase;
-    shownLamps = pendingLamps;
-    drawLamps();
+    lampPanel->tick();
 }
 
 void MainWindow::Message(const QString Texst)
@@ -377,65 +329,45 @@ void MainWindow::Message(const QString Texst)
         return; // a failure reported while the worker ends is no news
     singleAnswering = true;
     showNoAnswer();
-    journalNote(JournalRecord::LineFailure, QString(), QString(Texst).replace(QLatin1Char('\n'), QString()));
     QMessageBox box(QMessageBox::Critical, tr("Внимание"), Texst, QMessageBox::Ok, this);
     box.exec();
     setPollingActions(false);
 }
 
+// The single controller's lists: the engine journals, then eventSeen() and
+// listCleared() show.
 void MainWindow::TableAlarmAllSet(AlarmType Alarm)
 {
-    journalEvent(JournalRecord::AllList, Alarm);
-    tables->append(EventTables::All, Alarm);
+    watch->takeEvent(-1, false, Alarm);
 }
 
 void MainWindow::TableAlarmAllClear()
 {
-    if (ui->tableAlarmAll->rowCount() > 0) // the worker reports an empty list in every cycle
-        journalNote(JournalRecord::Cleared, JournalRecord::AllList);
-    tables->clear(EventTables::All);
+    watch->takeCleared(-1, false);
 }
 
 void MainWindow::TableAlarmCurrentSet(AlarmType Alarm)
 {
-    if (quitting)
-        return; // an event read while the worker ends must not bring the window back
-    JournalRecord record;
-    const qint64 id = journalEvent(JournalRecord::CurrentList, Alarm, -1, &record);
-    tables->append(EventTables::Current, Alarm);
-    if (!acknowledgements->eventShown(ui->tableAlarmCurrent->rowCount() - 1, id, record))
-        return; // sent again after its list shrank, and acknowledged already
-    alarmSound->play();
-    if (!isVisible())
-        showNormal();
+    watch->takeEvent(-1, true, Alarm);
 }
 
 void MainWindow::TableAlarmCurrentClear()
 {
-    if (ui->tableAlarmCurrent->rowCount() > 0)
-        journalNote(JournalRecord::Cleared, JournalRecord::CurrentList);
-    tables->clear(EventTables::Current);
-    alarmSound->stop();
+    watch->takeCleared(-1, true);
 }
 
 void MainWindow::VpkSet(quint32 Vpk)
 {
-    pendingLamps = LampState::fromVpk(Vpk);
+    lampPanel->setPending(LampState::fromVpk(Vpk));
 }
 
 void MainWindow::on_actionDisablePoll_triggered()
 {
-    mqttBinder->pollingStopped();
-    if (sitePolling) {
-        site->pause();
-        sitePolling = false;
-    } else {
-        worker->pause();
+    if (!watch->isSitePolling())
         singleAnswering = true;
-    }
+    watch->stop();
     showNoAnswer();
     setPollingActions(false);
-    journalNote(JournalRecord::PollingStopped);
 }
 
 void MainWindow::on_actionEnablePoll_triggered()
@@ -450,35 +382,20 @@ void MainWindow::on_actionEnablePoll_triggered()
             QMessageBox::critical(this, tr("Внимание"), problem);
         return;
     }
-    endSite();
-    Settings settings = settingsDialog->settings();
-    // The one polled controller need not be the first of the list.
-    const QVector<int> polled = list.polled();
-    if (polled.size() == 1 && polled.first() > 0) {
-        settings = list.at(polled.first()); // its link alone
-    }
-    worker->setLink(settings.linkTarget());
-    worker->resume();
-    mqttBinder->singleStarted(settings);
+    watch->start(list, settingsDialog->settings());
+    showSite(false);
     setPollingActions(true);
-    pollPort = settings.linkName();
-    pollSlave = settings.address;
-    journalNote(JournalRecord::PollingStarted, QString(),
-                tr("Порт %1, адрес %2").arg(pollPort).arg(settings.address));
 }
 
 void MainWindow::on_actionReset_triggered()
 {
-    if (!sitePolling) {
-        journalNote(JournalRecord::Reset, JournalRecord::CurrentList);
-        worker->requestReset();
+    if (!watch->isSitePolling()) {
+        watch->requestReset();
         return;
     }
-    const int id = askResetController();
-    if (id < 0)
-        return;
-    journalNote(JournalRecord::Reset, JournalRecord::CurrentList, QString(), id);
-    site->requestReset(id);
+    const int id = sitePanel->askController(tr("Сброс текущих событий"), watch->siteSession()->polledIds());
+    if (id >= 0)
+        watch->requestReset(id);
 }
 
 void MainWindow::on_actionNoSound_triggered()
@@ -513,15 +430,13 @@ void MainWindow::endApplication()
     trayIcon->hide();
     alarmSound->stop();
     quitWhenWorkerEnds = true;
-    worker->requestStop();
-    if (site)
-        site->requestStop();
+    watch->requestEnd();
     quitWhenWorkersEnded();
 }
 
 void MainWindow::quitWhenWorkersEnded()
 {
-    if (!quitWhenWorkerEnds || !worker->isFinished() || (site && site->isRunning()))
+    if (!quitWhenWorkerEnds || watch->isRunning())
         return;
     quitWhenWorkerEnds = false;
     QCoreApplication::quit();
@@ -529,8 +444,152 @@ void MainWindow::quitWhenWorkersEnded()
 
 void MainWindow::stopWorker()
 {
-    if (worker)
-        worker->stopAndWait();
-    if (site)
-        site->stop();
+    if (watch)
+        watch->waitEnded();
+}
+
+// The panel stands beside "Пульт" and is hidden with one controller, which
+// leaves the window as it always was.
+void MainWindow::createSiteWidgets()
+{
+    sitePanel = new SitePanel(ui->centralWidget);
+    sitePanel->setMaximumHeight(ui->groupBox->maximumHeight());
+    sitePanel->hide();
+    const int index = ui->verticalLayout->indexOf(ui->groupBox);
+    ui->verticalLayout->removeWidget(ui->groupBox);
+    auto *row = new QHBoxLayout;
+    row->setSpacing(ui->verticalLayout->spacing());
+    row->addWidget(ui->groupBox, 1);
+    row->addWidget(sitePanel);
+    ui->verticalLayout->insertLayout(index, row);
+    connect(sitePanel, &SitePanel::selectionChanged, this, &MainWindow::showSelectedLamps);
+
+    noAnswerLabel = new QLabel(this);
+    noAnswerLabel->setObjectName(QStringLiteral("labelNoAnswer"));
+    noAnswerLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
+    noAnswerLabel->hide();
+    statusBar()->addWidget(noAnswerLabel);
+}
+
+// A new session starts with empty tables and its own panel.
+void MainWindow::startSite(const ControllerList &list)
+{
+    watch->start(list, settingsDialog->settings());
+    if (watch->siteSession() != shownSite) {
+        showSite(false);
+        shownSite = watch->siteSession();
+        connectSite();
+        QVector<SitePanel::Entry> entries;
+        for (int id = 0; id < list.size(); ++id)
+            entries.append({ id, list.at(id).name });
+        sitePanel->setControllers(entries);
+        for (int id = 0; id < list.size(); ++id)
+            sitePanel->setStatus(id, shownSite->status(id));
+    }
+    showSite(true);
+    setPollingActions(true);
+}
+
+void MainWindow::showSite(bool on)
+{
+    if (!on)
+        shownSite = nullptr;
+    sitePanel->setVisible(on);
+    tables->setSiteView(on);
+    showSelectedLamps();
+}
+
+void MainWindow::connectSite()
+{
+    SiteSession *site = shownSite;
+    connect(site, &SiteSession::statusChanged, this,
+            [this, site](int id) { sitePanel->setStatus(id, site->status(id)); });
+    connect(site, &SiteSession::vpkChanged, this, [this](int id) {
+        if (id == sitePanel->selectedId())
+            showSelectedLamps();
+    });
+    connect(site, &SiteSession::answeringChanged, this, &MainWindow::showNoAnswer);
+    connect(site, &SiteSession::portFailed, this, [this](const QString &port, const QString &text) {
+        statusBar()->showMessage(tr("Порт %1: %2").arg(port, QString(text).replace(QLatin1Char('\n'), QString())),
+                                 SiteWorker::RetryIntervalMs);
+    });
+}
+
+// id is -1 for the single controller.
+void MainWindow::eventSeen(int id, bool current, const AlarmType &alarm, qint64 journalId,
+                           const JournalRecord &record)
+{
+    const EventTables::List list = current ? EventTables::Current : EventTables::All;
+    if (id < 0)
+        tables->append(list, alarm);
+    else
+        tables->append(list, alarm, id, watch->controllerName(id));
+    if (!current || quitting)
+        return; // an event read while the workers end must not bring the window back
+    if (!acknowledgements->eventShown(ui->tableAlarmCurrent->rowCount() - 1, journalId, record))
+        return; // sent again after its list shrank, and acknowledged already
+    alarmSound->play();
+    if (!isVisible())
+        showNormal();
+}
+
+void MainWindow::listCleared(int id, bool current, bool hadShown)
+{
+    const EventTables::List list = current ? EventTables::Current : EventTables::All;
+    if (id < 0) {
+        tables->clear(list);
+        if (current)
+            alarmSound->stop();
+        return;
+    }
+    if (!hadShown)
+        return; // the worker reports an empty list in every cycle
+    tables->clearController(list, id);
+    if (current)
+        stopAlarmWhenSettled();
+}
+
+// Lost supervision of a gas controller is itself an alarm.
+void MainWindow::siteLost(const QString &text)
+{
+    if (quitting)
+        return;
+    alarmSound->play();
+    trayIcon->showMessage(tr("Нет связи"), text, QSystemTrayIcon::Warning);
+    if (!isVisible())
+        showNormal();
+}
+
+// The alarm goes on while any current event waits for a guard or any
+// controller is lost.
+void MainWindow::stopAlarmWhenSettled()
+{
+    const SiteSession *site = watch->siteSession();
+    if (acknowledgements->ledger().allAcknowledged() && (!site || site->lostIds().isEmpty()))
+        alarmSound->stop();
+}
+
+// With two or more controllers "Пульт" names the one whose lamps it shows.
+void MainWindow::showSelectedLamps()
+{
+    if (panelTitle.isNull())
+        panelTitle = ui->groupBox->title();
+    const QString name = shownSite ? watch->controllerName(sitePanel->selectedId()) : QString();
+    ui->groupBox->setTitle(name.isEmpty() ? panelTitle : tr("%1 — %2").arg(panelTitle, name));
+    if (shownSite)
+        lampPanel->setPending(LampState::fromVpk(shownSite->vpk(sitePanel->selectedId())));
+}
+
+void MainWindow::showNoAnswer()
+{
+    QStringList names;
+    const bool sitePolling = watch->isSitePolling();
+    if (sitePolling) {
+        for (int id : watch->siteSession()->silentIds())
+            names << QStringLiteral("«%1»").arg(watch->controllerName(id));
+    }
+    const bool silent = sitePolling ? !names.isEmpty() : !singleAnswering;
+    noAnswerLabel->setText(names.isEmpty() ? tr("Нет ответа от контроллера")
+                                           : tr("Нет ответа от контроллера %1").arg(names.join(QStringLiteral(", "))));
+    noAnswerLabel->setVisible(silent);
 }

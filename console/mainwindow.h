@@ -7,11 +7,13 @@
 #include "lampstate.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QVector>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class AcknowledgementPanel;
 class AlarmSound;
@@ -20,14 +22,15 @@ class ControllersDialog;
 class EventTables;
 class Journal;
 class JournalView;
+class LampPanel;
 class MqttBinder;
-class MyThread;
 class QAction;
 class QLabel;
 class QMenu;
 class QTableWidget;
 class QTimer;
 class SettingsDialog;
+class SiteEngine;
 class SitePanel;
 class SiteSession;
 
@@ -36,9 +39,10 @@ class MainWindow;
 }
 
 // The console's window: the lamp panel driven by the controller's Vpk, the
-// current and all-events tables, the looping alarm and the tray. With two or
-// more polled controllers it watches the whole site: a panel of controllers,
-// a controller column in the tables, one worker per port.
+// current and all-events tables, the looping alarm and the tray, bound to
+// the engine that polls and journals. With two or more polled controllers it
+// watches the whole site: a panel of controllers, a controller column in the
+// tables, one worker per port.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -55,7 +59,8 @@ public:
     // False once the workers have been stopped for the application's end.
     bool isWorkerRunning() const;
     // The site being polled, or null with one controller; for tests.
-    SiteSession *siteSession() const { return site; }
+    SiteSession *siteSession() const;
+    SiteEngine *engine() const { return watch; }
     SitePanel *sitePanelWidget() const { return sitePanel; }
 
 private slots:
@@ -84,38 +89,24 @@ private slots:
     void on_actionNoSound_triggered();
 
 private:
-    struct Lamp
-    {
-        QLabel *grey;
-        QLabel *lit;
-    };
-
     void fitTexts();
     void createSiteWidgets();
     void startSite(const ControllerList &list);
-    void endSite();
+    void showSite(bool on);
     void connectSite();
-    void siteEvent(int id, bool current, const AlarmType &alarm);
-    void siteCleared(int id, bool current);
-    void siteLost(int id);
-    void siteRestored(int id);
+    void eventSeen(int id, bool current, const AlarmType &alarm, qint64 journalId,
+                   const JournalRecord &record);
+    void listCleared(int id, bool current, bool hadShown);
+    void siteLost(const QString &text);
     void showSelectedLamps();
     void showNoAnswer();
     void stopAlarmWhenSettled();
-    int askResetController();
     void quitWhenWorkersEnded();
     void createTray();
-    void createWorker();
-    void collectLamps();
-    void drawLamps();
+    void createEngine();
     void setPollingActions(bool polling);
     void createJournal();
     void createPublishing();
-    qint64 journalEvent(const QString &list, const AlarmType &alarm, int controller = -1,
-                        JournalRecord *written = nullptr);
-    void journalNote(const QString &kind, const QString &list = QString(),
-                     const QString &name = QString(), int controller = -1);
-    qint64 writeToJournal(JournalRecord &record, int controller);
     void warnAboutJournal(const QString &text);
     void stopWorker();
     bool canHideInTray() const;
@@ -133,13 +124,12 @@ private:
     bool quitWhenWorkerEnds = false;
     SettingsDialog *settingsDialog = nullptr;
     QTimer *timer = nullptr;
-    MyThread *worker = nullptr;
+    SiteEngine *watch = nullptr;
+    QPointer<SiteSession> shownSite; // the session the panel shows
     AlarmSound *alarmSound = nullptr;
     std::function<bool()> trayAvailable;
     EventTables *tables = nullptr;
     SitePanel *sitePanel = nullptr;
-    SiteSession *site = nullptr;
-    bool sitePolling = false;
     QLabel *noAnswerLabel = nullptr;
     bool singleAnswering = true;
     Journal *journal = nullptr;
@@ -147,13 +137,9 @@ private:
     AcknowledgementPanel *acknowledgements = nullptr;
     MqttBinder *mqttBinder = nullptr;
     bool journalWarned = false;
-    QString pollPort;  // the line of the current polling run, for the journal
-    int pollSlave = 0;
+    QString panelTitle;
 
-    std::array<Lamp, LampState::LampCount> lamps{};
-    LampState pendingLamps;
-    LampState shownLamps;
-    bool blinkPhase = false;
+    std::unique_ptr<LampPanel> lampPanel;
 };
 
 #endif // MAINWINDOW_H

@@ -20,9 +20,15 @@ QSettings openStore()
 } // namespace
 
 MqttBinder::MqttBinder(Journal *journal, SettingsDialog *linkSettings, QWidget *window)
+    : MqttBinder(new MqttBinding(journal, linkSettings->settings()), window)
+{
+    binding->setParent(this);
+}
+
+MqttBinder::MqttBinder(MqttBinding *binding, QWidget *window)
     : QObject(window),
       window(window),
-      binding(new MqttBinding(journal, linkSettings->settings(), this)),
+      binding(binding),
       passwords(new PasswordStore(this)),
       openAction(new QAction(tr("MQTT"), this)),
       label(new QLabel(window))

@@ -26,6 +26,8 @@ class MqttBinder : public QObject
     Q_OBJECT
 
 public:
+    // Over the engine's binding, or a binding of its own named after the link.
+    MqttBinder(MqttBinding *binding, QWidget *window);
     MqttBinder(Journal *journal, SettingsDialog *linkSettings, QWidget *window);
 
     void watch(MyThread *worker) { binding->watch(worker); }
@@ -43,6 +45,7 @@ public:
     void openDialog();
 
 private:
+    void loadSettings();
     void apply(MqttSettings settings);
     void passwordLoaded(const QString &key, const QString &password);
     void showStatus(const QString &text);

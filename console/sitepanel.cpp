@@ -1,5 +1,6 @@
 #include "sitepanel.h"
 
+#include <QInputDialog>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -120,4 +121,19 @@ QListWidgetItem *SitePanel::itemOf(int id) const
             return list->item(row);
     }
     return nullptr;
+}
+
+int SitePanel::askController(const QString &title, const QVector<int> &ids)
+{
+    QStringList names;
+    for (int id : ids) {
+        for (const Entry &entry : entries) {
+            if (entry.id == id)
+                names << entry.name;
+        }
+    }
+    const int selected = qMax(0, ids.indexOf(selectedId()));
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(window(), title, tr("Контроллер:"), names, selected, false, &ok);
+    return ok ? ids.value(names.indexOf(chosen), -1) : -1;
 }

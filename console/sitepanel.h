@@ -30,6 +30,8 @@ public:
     int selectedId() const; // -1 with no controllers
     void select(int id);
     QString lineText(int id) const; // as shown, for tests and tool tips
+    // One of ids chosen in a box, the selected one offered first; -1 when cancelled.
+    int askController(const QString &title, const QVector<int> &ids);
 
     static QString lampPicture(ControllerStatus::State state);
 

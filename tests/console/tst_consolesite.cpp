@@ -234,12 +234,14 @@ void TestConsoleSite::siteThroughTheWindow()
                                   "Склад|event|current|Неисправность датчика, Адрес 6|5"}));
     QVERIFY(sound->calls.contains("play"));
 
-    // Lamps follow the selected controller.
+    // Lamps follow the selected controller, and "Пульт" names it.
     SitePanel *panel = window.sitePanelWidget();
     const auto lit = [&](const char *label) { return !child<QLabel>(window, label)->isHidden(); };
     QTRY_VERIFY(lit("label_Fire_red") && !lit("label_AlarmT_red")); // Котельная, selected first
+    QCOMPARE(child<QGroupBox>(window, "groupBox")->title(), QString("Пульт — Котельная"));
     panel->select(1);
     QTRY_VERIFY(!lit("label_Fire_red") && lit("label_AlarmT_red") && lit("label_Job_green"));
+    QCOMPARE(child<QGroupBox>(window, "groupBox")->title(), QString("Пульт — Цех"));
     panel->select(3); // not polled: dark
     QTRY_VERIFY(!lit("label_Job_green"));
     QVERIFY(panel->lineText(3).contains("не опрашивается"));

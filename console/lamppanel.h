@@ -1,0 +1,36 @@
+#ifndef LAMPPANEL_H
+#define LAMPPANEL_H
+
+#include "lampstate.h"
+
+#include <array>
+
+class QLabel;
+
+// The nine lamps of "Пульт": each a grey and a lit picture, one of them
+// shown. What the last Vpk says waits for the next blink tick.
+class LampPanel
+{
+public:
+    struct Lamp
+    {
+        QLabel *grey;
+        QLabel *lit;
+    };
+
+    explicit LampPanel(const std::array<Lamp, LampState::LampCount> &lamps);
+
+    void setPending(const LampState &state) { pendingLamps = state; }
+    LampState pending() const { return pendingLamps; }
+    void tick(); // the next blink phase, with the pending state
+
+private:
+    void draw();
+
+    std::array<Lamp, LampState::LampCount> lamps;
+    LampState pendingLamps;
+    LampState shownLamps;
+    bool blinkPhase = false;
+};
+
+#endif // LAMPPANEL_H
