@@ -53,6 +53,23 @@ public:
 
     static AlarmType decodeRecord(const quint16 *registers);
 
+    // Where the handshake stands, so that another reader of the same
+    // controller (a worker rebuilt for a changed site) goes on from there.
+    struct Position
+    {
+        State state = ReadCount;
+        quint16 count = 0, index = 0, ack = 0, ackTries = 0;
+    };
+    Position position() const { return { currentState, eventCount, nextIndex, lastAck, ackTryCount }; }
+    void resumeFrom(const Position &at)
+    {
+        currentState = at.state;
+        eventCount = at.count;
+        nextIndex = at.index;
+        lastAck = at.ack;
+        ackTryCount = at.ackTries;
+    }
+
     State state() const { return currentState; }
     quint16 count() const { return eventCount; }
     quint16 index() const { return nextIndex; }

@@ -47,6 +47,18 @@ public:
     void requestReset() { resetRequested = true; }
     bool isResetRequested() const { return resetRequested; }
 
+    // What a rebuilt worker takes over from the last one of this controller.
+    struct Memory
+    {
+        EventListReader::Position current, all;
+    };
+    Memory memory() const { return { current.position(), all.position() }; }
+    void resumeFrom(const Memory &memory)
+    {
+        current.resumeFrom(memory.current);
+        all.resumeFrom(memory.all);
+    }
+
     const EventListReader &currentReader() const { return current; }
     const EventListReader &allReader() const { return all; }
     quint16 vpkErrors() const { return vpkErrorCount; }

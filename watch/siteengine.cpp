@@ -5,6 +5,8 @@
 #include "mythread.h"
 #include "sitesession.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 qint64 shownKey(int id, bool current)
@@ -108,6 +110,43 @@ void SiteEngine::startSite(const ControllerList &list)
     emit pollingStarted(lines);
 }
 
+void SiteEngine::applyList(const ControllerList &list)
+{
+    if (!site || site->controllers().entries() == list.entries()) {
+        startSite(list);
+        return;
+    }
+    stop();
+    site->stop();
+    // What the workers sent before they ended is journaled before they go.
+    QCoreApplication::sendPostedEvents(site, QEvent::MetaCall);
+    const SiteSession::Memories memories = site->memories();
+    // What is on show stays on show: a clear after the change is journaled.
+    QHash<QString, int> carried;
+    for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
+        const int id = int(it.key() / 2) - 1;
+        if (id >= 0) {
+            const ControllerEntry &entry = site->controllers().at(id);
+            carried.insert(entry.linkName() + QLatin1Char('/') + QString::number(entry.address)
+                               + QLatin1Char('/') + QString::number(it.key() % 2), it.value());
+        }
+    }
+    endSite();
+    site = new SiteSession(list, this);
+    site->setRetryInterval(retryMs);
+    site->resumeFrom(memories);
+    connectSite();
+    for (int id = 0; id < list.size(); ++id) {
+        for (bool current : { false, true }) {
+            const QString key = list.at(id).linkName() + QLatin1Char('/') + QString::number(list.at(id).address)
+                + QLatin1Char('/') + QString::number(current ? 1 : 0);
+            if (carried.contains(key))
+                shown.insert(shownKey(id, current), carried.value(key));
+        }
+    }
+    startSite(list);
+}
+
 void SiteEngine::endSite()
 {
     sitePolling = false;
@@ -198,11 +237,12 @@ QString SiteEngine::linesText(const ControllerList &list)
     return lines.join(QStringLiteral("; "));
 }
 
-// While the application ends, an event must not bring a window back; the
+// While the console ends, an event must not bring its window back; the
 // single controller's all-events list never raises the alarm and is kept.
+// The service journals everything read until its workers have ended.
 void SiteEngine::takeEvent(int id, bool current, const AlarmType &alarm)
 {
-    if (ending && (current || id >= 0))
+    if (dropsWhileEnding() && (current || id >= 0))
         return;
     JournalRecord record = JournalRecord::event(current ? JournalRecord::CurrentList : JournalRecord::AllList,
                                                 alarm, catalogue.eventText(alarm.source, alarm.code));
@@ -223,7 +263,7 @@ void SiteEngine::takeCleared(int id, bool current)
 
 void SiteEngine::lost(int id)
 {
-    if (ending)
+    if (dropsWhileEnding())
         return;
     const QString text = tr("Нет связи с контроллером «%1»").arg(site->name(id));
     note(JournalRecord::LineFailure, QString(), text, id);

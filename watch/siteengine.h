@@ -49,6 +49,11 @@ public:
     void start(const ControllerList &list, const Settings &single);
     void startSingle(const Settings &link);
     void startSite(const ControllerList &list);
+    // For a changed list while a site polls: the controllers that stay (same
+    // line, same address) go on where they were, so nothing they reported is
+    // reported again and nothing in between is missed. Journaled as the end
+    // of one polling run and the start of the next.
+    void applyList(const ControllerList &list);
     void stop(); // pauses polling and journals its end
     void requestReset(int id = -1); // -1: the single controller
 
@@ -92,6 +97,7 @@ private:
     void lost(int id);
     void restored(int id);
     void singleFailed(const QString &text);
+    bool dropsWhileEnding() const { return ending && failurePolicy == LineFailurePolicy::EndPolling; }
     void note(const QString &kind, const QString &list = QString(), const QString &name = QString(),
               int id = -1);
     qint64 write(JournalRecord &record, int id);

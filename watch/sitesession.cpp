@@ -17,6 +17,7 @@ SiteSession::SiteSession(const ControllerList &controllers, QObject *parent)
             stations.append({ id, list.at(id).address });
         auto worker = std::make_unique<SiteWorker>(stations);
         worker->setLink(lineTarget(line));
+        worker->setLineName(list.at(line.first()).linkName());
         connectWorker(worker.get(), list.at(line.first()).linkName());
         worker->start(QThread::InheritPriority);
         workers.push_back(std::move(worker));
@@ -108,6 +109,20 @@ void SiteSession::setCurrentCount(int id, int count)
     currentCounts[id] = count;
     statuses[id].setCurrentEvents(count);
     emit statusChanged(id);
+}
+
+SiteSession::Memories SiteSession::memories() const
+{
+    Memories result;
+    for (const auto &worker : workers)
+        result.insert(worker->lineName(), worker->memories());
+    return result;
+}
+
+void SiteSession::resumeFrom(const Memories &memories)
+{
+    for (const auto &worker : workers)
+        worker->resumeFrom(memories.value(worker->lineName()));
 }
 
 void SiteSession::start()

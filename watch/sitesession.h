@@ -38,6 +38,19 @@ public:
     void requestReset(int id);
     void setRetryInterval(int milliseconds);
 
+    // The lines, each polled by its own worker, named by port or host:port.
+    int lineCount() const { return int(workers.size()); }
+    QString lineName(int line) const { return workers[size_t(line)]->lineName(); }
+    quint64 lineProgress(int line) const { return workers[size_t(line)]->progress(); }
+    SiteWorker *lineWorker(int line) const { return workers[size_t(line)].get(); }
+
+    // The readers of every controller by line name and slave address, so a
+    // session for a changed list goes on where this one stopped. Only once
+    // stopped, and before the new one starts.
+    using Memories = QHash<QString, QHash<int, Poller::Memory>>;
+    Memories memories() const;
+    void resumeFrom(const Memories &memories);
+
     const ControllerStatus &status(int id) const { return statuses[id]; }
     quint32 vpk(int id) const { return vpks.value(id); }
     QVector<int> lostIds() const;

@@ -57,6 +57,23 @@ SiteWorker::~SiteWorker()
     stopAndWait();
 }
 
+QHash<int, Poller::Memory> SiteWorker::memories() const
+{
+    QHash<int, Poller::Memory> result;
+    for (const auto &unit : units)
+        result.insert(unit->station.slave, unit->poller.memory());
+    return result;
+}
+
+void SiteWorker::resumeFrom(const QHash<int, Poller::Memory> &memories)
+{
+    for (const auto &unit : units) {
+        const auto found = memories.find(unit->station.slave);
+        if (found != memories.end())
+            unit->poller.resumeFrom(*found);
+    }
+}
+
 QVector<int> SiteWorker::ids() const
 {
     QVector<int> result;
@@ -94,6 +111,9 @@ void SiteWorker::runJob(RegisterLink &link)
         unit->lost = false;
     }
     while (!halted) {
+        ++steps;
+        while (hangs && !isStopRequested())
+            msleep(10);
         for (const auto &unit : units) {
             if (halted)
                 break;
@@ -112,6 +132,7 @@ void SiteWorker::pollUnit(Unit &unit, WatchedLink &link)
     link.setSlave(unit.station.slave);
     unit.failedNow = false;
     const auto afterStep = [&] {
+        ++steps;
         if (link.lastAnswered() != unit.answering) {
             unit.answering = link.lastAnswered();
             emit answeringChanged(unit.station.id, unit.answering);
@@ -165,6 +186,7 @@ void SiteWorker::onPark()
 
 void SiteWorker::onOpenFailed()
 {
+    ++steps; // tried again from the session every 10 s: not stuck
     halted = true;
 }
 

@@ -3,6 +3,9 @@
 
 #include "alarmtype.h"
 #include "linkworker.h"
+#include "poller.h"
+
+#include <QHash>
 
 #include <QVector>
 
@@ -37,6 +40,19 @@ public:
     ~SiteWorker() override;
 
     QVector<int> ids() const;
+    QString lineName() const { return name; }
+    void setLineName(const QString &lineName) { name = lineName; }
+
+    // Each controller's readers by its slave address; only while the
+    // thread is not running.
+    QHash<int, Poller::Memory> memories() const;
+    void resumeFrom(const QHash<int, Poller::Memory> &memories);
+
+    // Moves with every request and every pass of the loop, answered or not;
+    // still only while the worker is parked or stuck. Any thread.
+    quint64 progress() const { return steps; }
+    // For tests: the worker stops making progress (a hang) until stopped.
+    void setHangForTests(bool hang) { hangs = hang; }
 
     // Called from the window's thread.
     void pause();
@@ -69,6 +85,9 @@ private:
     std::vector<std::unique_ptr<Unit>> units;
     std::atomic<bool> halted{false};
     std::atomic<int> retryMs{RetryIntervalMs};
+    std::atomic<quint64> steps{0};
+    std::atomic<bool> hangs{false};
+    QString name;
 };
 
 #endif // SITEWORKER_H
