@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 
+#include <utility>
+
 constexpr int SiteWorker::RetryIntervalMs;
 
 namespace {
@@ -34,10 +36,31 @@ public:
     QElapsedTimer sinceLost;
 
 private:
-    void currentEventRead(const AlarmType &alarm) override { emit worker.eventRead(station.id, true, alarm); }
-    void currentListCleared() override { emit worker.listCleared(station.id, true); }
-    void allEventRead(const AlarmType &alarm) override { emit worker.eventRead(station.id, false, alarm); }
-    void allListCleared() override { emit worker.listCleared(station.id, false); }
+    // An empty list is read in every cycle: said once until an event comes,
+    // which spares the window's thread a wake-up per controller and cycle.
+    void currentEventRead(const AlarmType &alarm) override
+    {
+        currentSaidEmpty = false;
+        emit worker.eventRead(station.id, true, alarm);
+    }
+    void currentListCleared() override
+    {
+        if (!std::exchange(currentSaidEmpty, true))
+            emit worker.listCleared(station.id, true);
+    }
+    void allEventRead(const AlarmType &alarm) override
+    {
+        allSaidEmpty = false;
+        emit worker.eventRead(station.id, false, alarm);
+    }
+    void allListCleared() override
+    {
+        if (!std::exchange(allSaidEmpty, true))
+            emit worker.listCleared(station.id, false);
+    }
+
+    bool currentSaidEmpty = false;
+    bool allSaidEmpty = false;
     void vpkRead(quint32 vpk) override { emit worker.vpkRead(station.id, vpk); }
     void lineFailed() override { failedNow = true; }
 };
