@@ -170,6 +170,12 @@ void ControllersDialog::fill(const QVector<ControllerEntry> &entries, int select
         table->selectRow(selectRow);
 }
 
+QString ControllersDialog::portToolTip()
+{
+    return tr("Последовательный порт из списка или шлюз Modbus TCP в виде "
+              "«адрес:порт», например 192.168.1.10:502 или [fd00::5]:502");
+}
+
 // Each cell holds its value; the drop-downs exist only while a cell is edited.
 void ControllersDialog::setDelegates()
 {
@@ -177,8 +183,7 @@ void ControllersDialog::setDelegates()
     table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
                            | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     auto *port = new ChoiceDelegate(ports, true, table);
-    port->setEditorToolTip(tr("Последовательный порт из списка или шлюз Modbus TCP в виде "
-                              "«адрес:порт», например 192.168.1.10:502 или [fd00::5]:502"));
+    port->setEditorToolTip(portToolTip());
     table->setItemDelegateForColumn(PortColumn, port);
     table->setItemDelegateForColumn(SpeedColumn, new ChoiceDelegate(baudRateTexts(), false, table));
     table->setItemDelegateForColumn(AddressColumn,
@@ -193,7 +198,9 @@ void ControllersDialog::setRow(int row, const ControllerEntry &entry)
     if (entry.tcp)
         name->setData(TimeoutRole, entry.responseTimeoutMs);
     table->setItem(row, NameColumn, name);
-    table->setItem(row, PortColumn, new QTableWidgetItem(entry.linkName()));
+    auto *port = new QTableWidgetItem(entry.linkName());
+    port->setToolTip(portToolTip());
+    table->setItem(row, PortColumn, port);
     const bool knownRate = std::find(std::begin(baudRates), std::end(baudRates), entry.baudRate) != std::end(baudRates);
     table->setItem(row, SpeedColumn, new QTableWidgetItem(QString::number(knownRate ? entry.baudRate : 9600)));
     const int address = qBound(ControllerList::MinAddress, entry.address, ControllerList::MaxAddress);

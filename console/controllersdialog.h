@@ -41,6 +41,7 @@ private slots:
 
 private:
     void fill(const QVector<ControllerEntry> &entries, int selectRow);
+    static QString portToolTip();
     void setDelegates();
     void setRow(int row, const ControllerEntry &entry);
     void showKind(int row);

@@ -2,7 +2,8 @@
 # Installs a build into a throw-away DESTDIR and checks the tree a package gets:
 # the programs, the alarm sound where the console looks for it, the user guide
 # with its pictures, valid menu
-# entries, icons, and a .vlr file type that names the editor as its handler.
+# entries, icons, a .vlr file type that names the editor as its handler, and
+# the site service's unit, user and example configuration.
 # Usage: scripts/check-install.sh [build-dir] (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,8 +45,21 @@ xmllint --noout "$usr/share/mime/packages/tarvik-vlr.xml"
 XDG_DATA_DIRS=$usr/share update-mime-database "$usr/share/mime" 2>&1 | { ! grep .; } || fail "update-mime-database complained"
 grep -q '^application/x-tarvik-vlr:\*\.vlr$' "$usr/share/mime/globs" || fail "*.vlr is not mapped"
 
+# The site service, where it is built: the program, its unit starting it, its
+# user and the example configuration.
+if [ -x "$build/site/tarvik-site" ]; then
+    [ -x "$usr/bin/tarvik-site" ] || fail "bin/tarvik-site missing"
+    unit=$usr/lib/systemd/system/tarvik-site.service
+    grep -q '^ExecStart=/usr/bin/tarvik-site --config /etc/tarvik/site.ini$' "$unit" \
+        || fail "$unit does not start /usr/bin/tarvik-site"
+    grep -q '^u tarvik-site ' "$usr/lib/sysusers.d/tarvik-site.conf" || fail "the service's user is not declared"
+    [ -s "$usr/share/doc/tarvik/examples/site.ini" ] || fail "the example site.ini is missing"
+fi
+
 # Nothing else sneaks into the package.
 unexpected=$(cd "$root" && find . -type f | grep -v -e '^./usr/bin/' -e '^./usr/share/tarvik/' \
-    -e '^./usr/share/applications/' -e '^./usr/share/icons/hicolor/' -e '^./usr/share/mime/' || true)
+    -e '^./usr/share/applications/' -e '^./usr/share/icons/hicolor/' -e '^./usr/share/mime/' \
+    -e '^./usr/lib/systemd/system/tarvik-site.service$' -e '^./usr/lib/sysusers.d/tarvik-site.conf$' \
+    -e '^./usr/share/doc/tarvik/examples/site.ini$' || true)
 [ -z "$unexpected" ] || fail "unexpected files: $unexpected"
 echo "check-install: install tree OK"

@@ -5,7 +5,7 @@ PACKAGES=(build-essential cmake ccache pkg-config qtbase5-dev libqt5serialport5-
     libqt5multimedia5-plugins gstreamer1.0-plugins-good libqt5sql5-sqlite libmodbus-dev xvfb xauth
     imagemagick sox socat trayer fonts-liberation2 qttranslations5-l10n desktop-file-utils
     shared-mime-info libxml2-utils poppler-utils
-    libmosquitto-dev qtkeychain-qt5-dev mosquitto mosquitto-clients openssl sqlite3 libsystemd-dev)
+    libmosquitto-dev qtkeychain-qt5-dev mosquitto mosquitto-clients openssl sqlite3 libsystemd-dev systemd)
 missing=()
 for p in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
