@@ -11,7 +11,7 @@
 #include "journal.h"
 #include "journalview.h"
 #include "journalwarning.h"
-#include "lamppanel.h"
+#include "lampblinker.h"
 #include "mediaalarmsound.h"
 #include "mqttbinder.h"
 #include "mythread.h"
@@ -69,7 +69,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(timer, &QTimer::timeout, this, &MainWindow::Timer);
     timer->start(500);
 
-    lampPanel = std::make_unique<LampPanel>(std::array<LampPanel::Lamp, LampState::LampCount>{ {
+    lampPanel = std::make_unique<LampBlinker>(std::array<LampBlinker::Lamp, LampState::LampCount>{ {
         { ui->label_Job_grey, ui->label_Job_green },
         { ui->label_ThresCO_grey, ui->label_ThresCO_red },
         { ui->label_Fault_grey, ui->label_Fault_yellow },

@@ -22,7 +22,7 @@ class ControllersDialog;
 class EventTables;
 class Journal;
 class JournalView;
-class LampPanel;
+class LampBlinker;
 class MqttBinder;
 class QAction;
 class QLabel;
@@ -139,7 +139,7 @@ private:
     bool journalWarned = false;
     QString panelTitle;
 
-    std::unique_ptr<LampPanel> lampPanel;
+    std::unique_ptr<LampBlinker> lampPanel;
 };
 
 #endif // MAINWINDOW_H

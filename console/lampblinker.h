@@ -1,5 +1,5 @@
-#ifndef LAMPPANEL_H
-#define LAMPPANEL_H
+#ifndef LAMPBLINKER_H
+#define LAMPBLINKER_H
 
 #include "lampstate.h"
 
@@ -9,7 +9,7 @@ class QLabel;
 
 // The nine lamps of "Пульт": each a grey and a lit picture, one of them
 // shown. What the last Vpk says waits for the next blink tick.
-class LampPanel
+class LampBlinker
 {
 public:
     struct Lamp
@@ -18,7 +18,7 @@ public:
         QLabel *lit;
     };
 
-    explicit LampPanel(const std::array<Lamp, LampState::LampCount> &lamps);
+    explicit LampBlinker(const std::array<Lamp, LampState::LampCount> &lamps);
 
     void setPending(const LampState &state) { pendingLamps = state; }
     LampState pending() const { return pendingLamps; }
@@ -33,4 +33,4 @@ private:
     bool blinkPhase = false;
 };
 
-#endif // LAMPPANEL_H
+#endif // LAMPBLINKER_H

@@ -1,8 +1,8 @@
-#include "lamppanel.h"
+#include "lampblinker.h"
 
 #include <QLabel>
 
-LampPanel::LampPanel(const std::array<Lamp, LampState::LampCount> &lamps)
+LampBlinker::LampBlinker(const std::array<Lamp, LampState::LampCount> &lamps)
     : lamps(lamps)
 {
     pendingLamps.clear();
@@ -10,14 +10,14 @@ LampPanel::LampPanel(const std::array<Lamp, LampState::LampCount> &lamps)
     draw();
 }
 
-void LampPanel::tick()
+void LampBlinker::tick()
 {
     blinkPhase = !blinkPhase;
     shownLamps = pendingLamps;
     draw();
 }
 
-void LampPanel::draw()
+void LampBlinker::draw()
 {
     for (int i = 0; i < LampState::LampCount; ++i) {
         const bool lit = shownLamps.isLit(LampState::Lamp(i), blinkPhase);
