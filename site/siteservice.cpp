@@ -62,6 +62,12 @@ bool SiteService::openJournal()
     journal = new Journal;
     connect(journal, &Journal::failed, this, [](const QString &text) { qCritical().noquote() << text; });
     connect(journal, &Journal::appended, this, [this](qint64 id) { lastRow = id; });
+    // Polling and the watchdog go on; the journal holds the rows and writes them later.
+    connect(journal, &Journal::writingStopped, this, [](const QString &reason) {
+        qWarning().noquote() << QStringLiteral("Журнал не записывается: %1").arg(reason);
+    });
+    connect(journal, &Journal::writingResumed, this,
+            [] { qInfo().noquote() << QStringLiteral("Журнал записывается снова"); });
     if (!journal->open(config.journalPath())) {
         qCritical().noquote() << journal->problem();
         return false;
