@@ -1,21 +1,15 @@
 #include "protocoldocument.h"
 
+#include "pageddocument.h"
+
 #include "configfields.h"
 #include "registermap.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QHash>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QRegularExpression>
-#include <QTextDocument>
 
 namespace {
-
-const int PdfResolution = 300;
-const qreal MarginMm = 15;
 
 QString escaped(const QString &text)
 {
@@ -73,7 +67,7 @@ ProtocolDocument::ProtocolDocument(const Content &content) : content(content) {}
 
 QString ProtocolDocument::pageFooter(int page, int pages)
 {
-    return tr("Страница %1 из %2").arg(page).arg(pages);
+    return PagedDocument::pageFooter(page, pages);
 }
 
 // A clock never set (a new configuration keeps zeros there) is said so, not
@@ -186,52 +180,12 @@ QString ProtocolDocument::signaturesHtml() const
     return text + QStringLiteral("</table>");
 }
 
-// The text flows over pages of the device's printable area less a footer;
-// each page is painted through a clip of its slice of the document.
 int ProtocolDocument::print(QPagedPaintDevice *device) const
 {
-    QPainter painter;
-    if (!painter.begin(device))
-        return 0;
-    QTextDocument document;
-    document.documentLayout()->setPaintDevice(device);
-    document.setDefaultFont(QFont(QStringLiteral("Arial"), 9));
-    document.setHtml(html());
-    const QRectF area(0, 0, device->width(), device->height());
-    const qreal footerHeight = QFontMetricsF(document.defaultFont(), device).height() * 2;
-    const qreal bodyHeight = area.height() - footerHeight;
-    document.setPageSize(QSizeF(area.width(), bodyHeight));
-    const int pages = document.pageCount();
-    painter.setFont(QFont(document.defaultFont(), device));
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0)
-            device->newPage();
-        painter.save();
-        painter.translate(0, -page * bodyHeight);
-        document.drawContents(&painter, QRectF(0, page * bodyHeight, area.width(), bodyHeight));
-        painter.restore();
-        painter.drawText(QRectF(0, bodyHeight, area.width(), footerHeight), Qt::AlignRight | Qt::AlignBottom,
-                         pageFooter(page + 1, pages));
-    }
-    painter.end();
-    return pages;
+    return PagedDocument(html(), 9).print(device);
 }
 
 int ProtocolDocument::writePdf(const QString &path, QString *error) const
 {
-    int pages = 0;
-    {
-        QPdfWriter writer(path);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter);
-        writer.setResolution(PdfResolution);
-        writer.setTitle(tr("Протокол настройки контроллера"));
-        writer.setCreator(QStringLiteral("TarvikEditor"));
-        pages = print(&writer);
-    }
-    if (pages == 0 || QFileInfo(path).size() == 0) {
-        *error = tr("Не удалось записать файл «%1».").arg(path);
-        return 0;
-    }
-    return pages;
+    return PagedDocument(html(), 9).writePdf(path, tr("Протокол настройки контроллера"), QStringLiteral("TarvikEditor"), error);
 }

@@ -33,7 +33,15 @@ QStringList caseVariants(const QString &text)
     return variants;
 }
 
-JournalRecord recordFrom(const QSqlQuery &query)
+} // namespace
+
+QString JournalQuery::recordColumns()
+{
+    return QStringLiteral("id, received, kind, list, source, code, name, occurred, "
+                          "port, slave, controller, guard, ref");
+}
+
+JournalRecord JournalQuery::recordFrom(const QSqlQuery &query)
 {
     JournalRecord record;
     record.id = query.value(0).toLongLong();
@@ -51,8 +59,6 @@ JournalRecord recordFrom(const QSqlQuery &query)
     record.ref = query.value(12);
     return record;
 }
-
-} // namespace
 
 JournalQuery::JournalQuery(const QString &connectionName, const JournalFilter &filter)
     : connection(connectionName), filter(filter)
@@ -95,8 +101,7 @@ QVector<JournalRecord> JournalQuery::select(const QString &idCondition, qint64 i
         return rows;
     QSqlQuery query(QSqlDatabase::database(connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT id, received, kind, list, source, code, name, occurred, "
-                                 "port, slave, controller, guard, ref FROM journal")
+    query.prepare(QStringLiteral("SELECT %1 FROM journal").arg(recordColumns())
                   + whereClause(idCondition) + QStringLiteral(" ORDER BY id ")
                   + (descending ? QStringLiteral("DESC") : QStringLiteral("ASC"))
                   + QStringLiteral(" LIMIT %1").arg(limit));

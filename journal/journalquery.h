@@ -24,10 +24,16 @@ struct JournalFilter
 
 // Reads the journal in pages by id (keyset), never by offset, so a page costs
 // the same at either end of a million rows.
+class QSqlQuery;
+
 class JournalQuery
 {
 public:
     JournalQuery(const QString &connectionName, const JournalFilter &filter);
+
+    // The columns a record is read from, in the order recordFrom() takes them.
+    static QString recordColumns();
+    static JournalRecord recordFrom(const QSqlQuery &query);
 
     // Up to limit matching rows just before beforeId (0: from the newest), in id order.
     QVector<JournalRecord> older(qint64 beforeId, int limit) const;

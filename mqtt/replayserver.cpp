@@ -1,6 +1,7 @@
 #include "replayserver.h"
 
 #include "journal.h"
+#include "journalquery.h"
 #include "mqttclient.h"
 #include "mqtttopics.h"
 
@@ -9,29 +10,6 @@
 #include <QTimer>
 
 Q_LOGGING_CATEGORY(tarvikMqtt, "tarvik.mqtt", QtInfoMsg)
-
-namespace {
-
-JournalRecord recordFrom(const QSqlQuery &query)
-{
-    JournalRecord record;
-    record.id = query.value(0).toLongLong();
-    record.received = query.value(1).toString();
-    record.kind = query.value(2).toString();
-    record.list = query.value(3).toString();
-    record.source = query.value(4);
-    record.code = query.value(5);
-    record.name = query.value(6).toString();
-    record.occurred = query.value(7).toString();
-    record.port = query.value(8).toString();
-    record.slave = query.value(9);
-    record.controller = query.value(10).toString();
-    record.guard = query.value(11).toString();
-    record.ref = query.value(12);
-    return record;
-}
-
-} // namespace
 
 ReplayServer::ReplayServer(Journal *journal, MqttClient *client, QObject *parent)
     : QObject(parent), journal(journal), mqtt(client), timer(new QTimer(this))
@@ -96,8 +74,8 @@ void ReplayServer::sendBatch()
     const ReplayRequest &r = job.request;
     const int room = int(qMin<qint64>(BatchRows, ReplayRequest::MaxRows - job.sent));
     QSqlQuery query(QSqlDatabase::database(journal->connectionName(), false));
-    QString sql = QStringLiteral("SELECT id, received, kind, list, source, code, name, occurred, port, "
-                                 "slave, controller, guard, ref FROM journal WHERE id >= ? AND id <= ?");
+    QString sql = QStringLiteral("SELECT %1 FROM journal WHERE id >= ? AND id <= ?")
+                      .arg(JournalQuery::recordColumns());
     if (!r.since.isEmpty())
         sql += QStringLiteral(" AND received >= ?");
     if (!r.until.isEmpty())
@@ -113,7 +91,7 @@ void ReplayServer::sendBatch()
     int rows = 0;
     if (query.exec()) {
         while (query.next()) {
-            const JournalRecord row = recordFrom(query);
+            const JournalRecord row = JournalQuery::recordFrom(query);
             const int messageId = mqtt->publish(MqttTopics::journalTopic(topicPrefix, MqttTopics::controllerKey(row)),
                                                 MqttTopics::journalPayload(row), 1, false);
             if (messageId < 0)
