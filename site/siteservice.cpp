@@ -127,7 +127,8 @@ void SiteService::portFailed(const QString &port, const QString &text)
         return;
     failedPorts.insert(port);
     // The first line says what is wrong; the service goes on trying.
-    qWarning().noquote() << tr("Порт %1: %2").arg(port, text.section(QLatin1Char('\n'), 0, 0));
+    const QString reason = text.section(QLatin1Char('\n'), 0, 0);
+    qWarning().noquote() << (reason.contains(port) ? reason : tr("Порт %1: %2").arg(port, reason));
 }
 
 void SiteService::reload()

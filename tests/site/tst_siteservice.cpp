@@ -339,6 +339,7 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return late.log().contains("занят другой программой"); }, 10000),
                  qPrintable(late.log()));
         QVERIFY(late.log().contains(first.devicePath()));
+        QVERIFY(!late.log().contains(QString("%1: Порт").arg(first.devicePath()))); // named once
         first.addCurrentEvent(fault(1, 2));
         QVERIFY(QTest::qWaitFor([&] { return seen.size() == 2; }, 10000));
         QVERIFY(failures.isEmpty());
