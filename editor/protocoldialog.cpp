@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QSettings>
 
 namespace {
@@ -55,12 +56,33 @@ ProtocolDocument ProtocolDialog::document()
     return ProtocolDocument(content);
 }
 
+// An addressed configuration fills some thirty pages: seconds of work, shown
+// page by page (the pages are painted on this thread, so nothing can be cancelled).
+PagedDocument::Progress ProtocolDialog::pageProgress(QProgressDialog *dialog)
+{
+    dialog->setWindowTitle(windowTitle());
+    dialog->setCancelButton(nullptr);
+    dialog->setMinimumDuration(0);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setRange(0, 0);
+    dialog->setLabelText(tr("Протокол: разметка страниц…"));
+    dialog->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return [dialog](int page, int pages) {
+        dialog->setMaximum(pages);
+        dialog->setValue(page - 1);
+        dialog->setLabelText(tr("Протокол: страница %1 из %2").arg(page).arg(pages));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+}
+
 // An addressed configuration fills some thirty pages: seconds of layout.
 int ProtocolDialog::savePdf(const QString &path)
 {
     QString error;
+    QProgressDialog progress(this);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int pages = document().writePdf(path, &error);
+    const int pages = document().writePdf(path, &error, pageProgress(&progress));
     QApplication::restoreOverrideCursor();
     if (pages == 0)
         QMessageBox::critical(this, tr("Внимание"), error, QMessageBox::Ok);
@@ -88,8 +110,9 @@ void ProtocolDialog::on_pushButtonPrint_clicked()
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    QProgressDialog progress(this);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int pages = document().print(&printer);
+    const int pages = document().print(&printer, pageProgress(&progress));
     QApplication::restoreOverrideCursor();
     if (pages == 0) {
         QMessageBox::critical(this, tr("Внимание"), tr("Протокол не напечатан."), QMessageBox::Ok);

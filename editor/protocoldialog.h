@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+class QProgressDialog;
+
 namespace Ui {
 class ProtocolDialog;
 }
@@ -30,6 +32,7 @@ private slots:
     void on_pushButtonPrint_clicked();
 
 private:
+    PagedDocument::Progress pageProgress(QProgressDialog *dialog);
     ProtocolDocument document();
 
     Ui::ProtocolDialog *ui;

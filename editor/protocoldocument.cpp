@@ -180,12 +180,16 @@ QString ProtocolDocument::signaturesHtml() const
     return text + QStringLiteral("</table>");
 }
 
-int ProtocolDocument::print(QPagedPaintDevice *device) const
+int ProtocolDocument::print(QPagedPaintDevice *device, const PagedDocument::Progress &progress) const
 {
-    return PagedDocument(html(), 9).print(device);
+    PagedDocument document(html(), 9);
+    document.setProgress(progress);
+    return document.print(device);
 }
 
-int ProtocolDocument::writePdf(const QString &path, QString *error) const
+int ProtocolDocument::writePdf(const QString &path, QString *error, const PagedDocument::Progress &progress) const
 {
-    return PagedDocument(html(), 9).writePdf(path, tr("Протокол настройки контроллера"), QStringLiteral("TarvikEditor"), error);
+    PagedDocument document(html(), 9);
+    document.setProgress(progress);
+    return document.writePdf(path, tr("Протокол настройки контроллера"), QStringLiteral("TarvikEditor"), error);
 }

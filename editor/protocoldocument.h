@@ -3,6 +3,7 @@
 
 #include "configdiff.h"
 #include "configimage.h"
+#include "pageddocument.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -47,9 +48,9 @@ public:
     QString html() const;
     // Paints every page on a device not yet painted on; the number of pages,
     // 0 when the device cannot be painted on.
-    int print(QPagedPaintDevice *device) const;
+    int print(QPagedPaintDevice *device, const PagedDocument::Progress &progress = {}) const;
     // The number of pages written, 0 with *error set on failure.
-    int writePdf(const QString &path, QString *error) const;
+    int writePdf(const QString &path, QString *error, const PagedDocument::Progress &progress = {}) const;
 
     static QString pageFooter(int page, int pages);
     // The configuration's clock, "dd.MM.yyyy hh:mm:ss", or "не задано".

@@ -34,6 +34,8 @@ int PagedDocument::print(QPagedPaintDevice *device) const
     const int pages = document.pageCount();
     painter.setFont(QFont(document.defaultFont(), device));
     for (int page = 0; page < pages; ++page) {
+        if (progress)
+            progress(page + 1, pages);
         if (page > 0)
             device->newPage();
         painter.save();

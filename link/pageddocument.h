@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include <functional>
+
 class QPagedPaintDevice;
 
 // An HTML document laid over pages with "Страница N из M" at each foot: the
@@ -17,6 +19,10 @@ public:
 
     static QString pageFooter(int page, int pages);
 
+    // Told before each page is painted, so a long document can show how far it is.
+    using Progress = std::function<void(int page, int pages)>;
+    void setProgress(Progress progress) { this->progress = std::move(progress); }
+
     // The number of pages painted; 0 when the device could not be painted on.
     int print(QPagedPaintDevice *device) const;
     // A4 with 15 mm margins; 0 pages and the error text when no file came of it.
@@ -25,6 +31,7 @@ public:
 private:
     QString html;
     int pointSize;
+    Progress progress;
 };
 
 #endif // PAGEDDOCUMENT_H
