@@ -4,6 +4,7 @@
 // event acknowledged, the "Неквитированные" filter and the data of a shift
 // report over the last 12 hours and over the whole journal.
 // Run: bench_console_journal [rows]
+#include "benchjournal.h"
 #include "benchtiming.h"
 #include "journal.h"
 #include "journalmodel.h"
@@ -23,44 +24,6 @@
 #include <vector>
 
 namespace {
-
-JournalRecord numberedEvent(int n)
-{
-    const AlarmType alarm{quint16(33 + n % 250), quint8(n % 40), 24, quint8(1 + n % 12),
-                          quint8(1 + n % 28), quint8(n % 24), quint8(n % 60), quint8(n % 60)};
-    JournalRecord record = JournalRecord::event(n % 2 ? JournalRecord::AllList : JournalRecord::CurrentList,
-                                                alarm, QStringLiteral("Порог CH 1, Адрес %1").arg(1 + n % 250));
-    record.port = QStringLiteral("COM3");
-    record.slave = 1;
-    return record;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * values.size()))];
-}
-
-// One transaction, as a tool would fill it: only to have a big journal quickly.
-bool fill(const Journal &journal, int rows)
-{
-    QSqlDatabase db = QSqlDatabase::database(journal.connectionName());
-    db.transaction();
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO journal(received, kind, list, source, code, name, "
-                                  "occurred, port, slave) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    const QDateTime start = QDateTime::currentDateTime().addSecs(-rows);
-    for (int n = 0; n < rows; ++n) {
-        const JournalRecord r = numberedEvent(n);
-        for (const QVariant &value : {QVariant(JournalRecord::timeText(start.addSecs(n))), QVariant(r.kind),
-                                      QVariant(r.list), r.source, r.code, QVariant(r.name),
-                                      QVariant(r.occurred), QVariant(r.port), r.slave})
-            insert.addBindValue(value);
-        if (!insert.exec())
-            return false;
-    }
-    return db.commit();
-}
 
 // Acknowledges every other current event (every 4th row), one transaction.
 bool acknowledgeHalf(const Journal &journal, int rows)
@@ -117,8 +80,8 @@ int main(int argc, char *argv[])
             journal.append(numberedEvent(n));
             single.push_back(bench::elapsedMs(timer));
         }
-        out << "one event: median " << percentile(single, 0.5) << " ms, p99 "
-            << percentile(single, 0.99) << " ms\n";
+        out << "one event: median " << bench::percentile(single, 0.5) << " ms, p99 "
+            << bench::percentile(single, 0.99) << " ms\n";
         std::vector<double> bursts;
         for (int round = 0; round < 5; ++round) {
             QElapsedTimer timer;
@@ -127,8 +90,8 @@ int main(int argc, char *argv[])
                 journal.append(numberedEvent(n));
             bursts.push_back(bench::elapsedMs(timer));
         }
-        out << "1000-event burst: median " << percentile(bursts, 0.5) << " ms ("
-            << percentile(bursts, 0.5) / 1000 << " ms per event)\n";
+        out << "1000-event burst: median " << bench::percentile(bursts, 0.5) << " ms ("
+            << bench::percentile(bursts, 0.5) / 1000 << " ms per event)\n";
     }
 
     const QString bigPath = dir.filePath(QStringLiteral("big.sqlite"));
@@ -137,7 +100,7 @@ int main(int argc, char *argv[])
         journal.open(bigPath);
         QElapsedTimer timer;
         timer.start();
-        if (!fill(journal, bigRows)) {
+        if (!fillJournal(journal, bigRows)) {
             out << "could not fill the journal\n";
             return 1;
         }

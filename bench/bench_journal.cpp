@@ -4,6 +4,7 @@
 // (the row limit plus a burst): how long open() keeps the caller waiting and
 // how long the trim of the excess takes in all.
 // Run: bench_journal [rows]
+#include "benchjournal.h"
 #include "benchtiming.h"
 #include "journal.h"
 #include "journalquery.h"
@@ -17,23 +18,6 @@
 #include <vector>
 
 namespace {
-
-JournalRecord numberedEvent(int n)
-{
-    const AlarmType alarm{quint16(33 + n % 250), quint8(n % 40), 24, quint8(1 + n % 12),
-                          quint8(1 + n % 28), quint8(n % 24), quint8(n % 60), quint8(n % 60)};
-    JournalRecord record = JournalRecord::event(n % 2 ? JournalRecord::AllList : JournalRecord::CurrentList,
-                                                alarm, QStringLiteral("Порог CH 1, Адрес %1").arg(1 + n % 250));
-    record.port = QStringLiteral("COM3");
-    record.slave = 1;
-    return record;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * values.size()))];
-}
 
 bool setSynchronous(const Journal &journal, const QString &mode)
 {
@@ -55,8 +39,8 @@ void measureAppends(QTextStream &out, const QString &path, const QString &mode)
         journal.append(numberedEvent(n));
         single.push_back(bench::elapsedMs(timer));
     }
-    out << mode << ", one event: median " << percentile(single, 0.5) << " ms, p99 "
-        << percentile(single, 0.99) << " ms\n";
+    out << mode << ", one event: median " << bench::percentile(single, 0.5) << " ms, p99 "
+        << bench::percentile(single, 0.99) << " ms\n";
     std::vector<double> bursts;
     for (int round = 0; round < 3; ++round) {
         QElapsedTimer timer;
@@ -65,7 +49,7 @@ void measureAppends(QTextStream &out, const QString &path, const QString &mode)
             journal.append(numberedEvent(n));
         bursts.push_back(bench::elapsedMs(timer));
     }
-    out << mode << ", 1000-event burst, one append each: median " << percentile(bursts, 0.5) << " ms\n";
+    out << mode << ", 1000-event burst, one append each: median " << bench::percentile(bursts, 0.5) << " ms\n";
     bursts.clear();
     for (int round = 0; round < 5; ++round) {
         QVector<JournalRecord> burst;
@@ -76,7 +60,7 @@ void measureAppends(QTextStream &out, const QString &path, const QString &mode)
         journal.appendAll(burst);
         bursts.push_back(bench::elapsedMs(timer));
     }
-    out << mode << ", 1000-event burst, appendAll: median " << percentile(bursts, 0.5) << " ms\n";
+    out << mode << ", 1000-event burst, appendAll: median " << bench::percentile(bursts, 0.5) << " ms\n";
     out.flush();
 }
 
@@ -84,27 +68,10 @@ void measureAppends(QTextStream &out, const QString &path, const QString &mode)
 bool fill(const QString &path, int rows)
 {
     Journal journal;
-    if (!journal.open(path))
+    if (!journal.open(path) || !fillJournal(journal, rows))
         return false;
-    QSqlDatabase db = QSqlDatabase::database(journal.connectionName());
-    db.transaction();
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO journal(received, kind, list, source, code, name, "
-                                  "occurred, port, slave) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    const QDateTime start = QDateTime::currentDateTime().addSecs(-rows);
-    for (int n = 0; n < rows; ++n) {
-        const JournalRecord r = numberedEvent(n);
-        for (const QVariant &value : {QVariant(JournalRecord::timeText(start.addSecs(n))), QVariant(r.kind),
-                                      QVariant(r.list), r.source, r.code, QVariant(r.name),
-                                      QVariant(r.occurred), QVariant(r.port), r.slave})
-            insert.addBindValue(value);
-        if (!insert.exec())
-            return false;
-    }
-    insert.finish();
-    if (!db.commit())
-        return false;
-    return QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    return QSqlQuery(QSqlDatabase::database(journal.connectionName()))
+        .exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
 // Start-up over a journal past its limit: how long open() keeps the caller

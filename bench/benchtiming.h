@@ -62,6 +62,12 @@ inline Timing median(int rounds, const std::function<void()> &step,
     return {calls[rounds / 2], repaints[rounds / 2]};
 }
 
+inline double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * values.size()))];
+}
+
 inline long peakRssKb()
 {
 #ifdef Q_OS_UNIX

@@ -1,6 +1,7 @@
 #include "journal.h"
 
-#include <QDateTime>
+#include "databasefile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -262,21 +263,11 @@ bool Journal::exec(const QString &statement)
     return query.exec(statement);
 }
 
-// The time in the name keeps every set-aside file; the file's WAL goes with it.
 bool Journal::setCorruptFileAside()
 {
-    const QFileInfo info(filePath);
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside;
-    for (int n = 0; aside.isEmpty() || QFileInfo::exists(aside); ++n) {
-        aside = info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
-            + QStringLiteral(".corrupt-") + stamp + (n ? QStringLiteral("-%1").arg(n) : QString())
-            + (info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix());
-    }
-    if (!QFile::rename(filePath, aside))
+    const QString aside = DatabaseFile::setAside(filePath, QStringLiteral("corrupt"));
+    if (aside.isEmpty())
         return false;
-    QFile::rename(filePath + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
-    QFile::remove(filePath + QStringLiteral("-shm"));
     asidePath = aside;
     return true;
 }

@@ -1,5 +1,7 @@
 #include "writelog.h"
 
+#include "databasefile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -170,21 +172,11 @@ WriteLog::Outcome WriteLog::prepareSchema(bool readOnly)
     return Outcome::Done;
 }
 
-// The time in the name keeps every set-aside file; its WAL goes with it.
 bool WriteLog::setFileAside()
 {
-    const QFileInfo info(filePath);
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside;
-    for (int n = 0; aside.isEmpty() || QFileInfo::exists(aside); ++n) {
-        aside = info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
-            + QStringLiteral(".not-records-") + stamp + (n ? QStringLiteral("-%1").arg(n) : QString())
-            + (info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix());
-    }
-    if (!QFile::rename(filePath, aside))
+    const QString aside = DatabaseFile::setAside(filePath, QStringLiteral("not-records"));
+    if (aside.isEmpty())
         return false;
-    QFile::rename(filePath + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
-    QFile::remove(filePath + QStringLiteral("-shm"));
     asidePath = aside;
     return true;
 }
